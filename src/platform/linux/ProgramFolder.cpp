@@ -1,0 +1,12 @@
+#include "platform/linux/ProgramFolder.h"
+
+namespace kiv {
+
+std::filesystem::path ProgramFolder() {
+    std::error_code ec;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return std::filesystem::current_path(ec);
+    return exe.parent_path();
+}
+
+}  // namespace kiv

@@ -1,0 +1,67 @@
+// kivtool: diagnostics for users, support staff and portal administrators. It
+// reads connection files, command lines and links exactly as the client does
+// and prints what it found as JSON.
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "infra/DebugLog.h"
+#include "platform/linux/MachineSettingsFile.h"
+#include "tools/kivtool/Commands.h"
+#include "tools/kivtool/ToolContext.h"
+
+namespace {
+
+using namespace kiv::tool;
+
+struct TCommand {
+    int (*run)(const TArgs&);
+    const char* usage;
+};
+
+const std::map<std::string, TCommand>& CommandTable() {
+    static const std::map<std::string, TCommand> table = {
+        {"read", {RunRead, "read FILE [--local-ini PATH]    the settings record a connection file gives"}},
+        {"cmdline", {RunCmdline, "cmdline [--local-ini PATH] -- ARG...    how the client reads its command line"}},
+        {"session-keys", {RunSessionKeys, "session-keys FILE [--local-ini PATH]    the keys of a shared session"}},
+        {"link", {RunLink, "link TEXT    the portal address a KIV:// link decodes to"}},
+        {"make-link", {RunMakeLink, "make-link ADDRESS    a KIV:// link that decodes to ADDRESS"}},
+        {"encode-credential", {RunEncodeCredential, "encode-credential TEXT    the stored form of a logon field"}},
+        {"encode-shellpath", {RunEncodeShellPath, "encode-shellpath TEXT    the stored form of KivShellPath"}},
+        {"farm-proxy", {RunFarmProxy, "farm-proxy ADDRESS    the farm serving a portal address and its proxy"}},
+        {"lang-check", {RunLangCheck, "lang-check    keys the shipped language files lack"}},
+    };
+    return table;
+}
+
+void PrintUsage(std::ostream& out) {
+    out << "usage: kivtool COMMAND [ARGS]\n\ncommands:\n";
+    for (const auto& [name, command] : CommandTable()) out << "  " << command.usage << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    kiv::InitDebugSwitches(kiv::TMachineSettingsFile().ReadString("Debug", "KivClient"));
+    if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "help") {
+        PrintUsage(argc < 2 ? std::cerr : std::cout);
+        return argc < 2 ? 2 : 0;
+    }
+    const auto found = CommandTable().find(argv[1]);
+    if (found == CommandTable().end()) {
+        std::cerr << "kivtool: unknown command " << argv[1] << "\n";
+        PrintUsage(std::cerr);
+        return 2;
+    }
+    try {
+        return found->second.run(TArgs(argv + 2, argv + argc));
+    } catch (const TUsageError& error) {
+        std::cerr << "kivtool " << argv[1] << ": " << error.message << "\nusage: kivtool " << found->second.usage
+                  << "\n";
+        return 2;
+    } catch (const std::exception& error) {
+        std::cerr << "kivtool " << argv[1] << ": " << error.what() << "\n";
+        return 1;
+    }
+}
