@@ -9,6 +9,8 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   nlohmann-json3-dev libssl-dev
+  freerdp2-dev freerdp2-x11 winpr-utils qt6-base-dev
+  xvfb openbox tint2 x11-utils xdotool imagemagick
 )
 
 missing=()

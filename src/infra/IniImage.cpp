@@ -47,6 +47,13 @@ int32_t StrToIntDef(std::string_view text, int32_t defaultValue) {
     return static_cast<int32_t>(signedBits);
 }
 
+int32_t DecimalToIntDef(std::string_view text, int32_t defaultValue) {
+    if (text.empty()) return defaultValue;
+    for (char c : text)
+        if (c < '0' || c > '9') return defaultValue;
+    return StrToIntDef(text, defaultValue);
+}
+
 TIniImage TIniImage::FromText(std::string_view bytes) {
     TIniImage image;
     Section* current = nullptr;
@@ -62,12 +69,12 @@ TIniImage TIniImage::FromText(std::string_view bytes) {
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             const std::string name = LowerAscii(TrimBlanks(line.substr(1, line.size() - 2)));
             current = &image.sections_[name];
-            current->clear();  // a later section of the same name replaces the earlier one
+            *current = Section{};  // a later section of the same name replaces the earlier one
             continue;
         }
         const std::size_t eq = line.find('=');
         if (current == nullptr || eq == std::string_view::npos) continue;
-        (*current)[LowerAscii(TrimBlanks(line.substr(0, eq)))] = std::string(TrimBlanks(line.substr(eq + 1)));
+        current->Set(LowerAscii(TrimBlanks(line.substr(0, eq))), std::string(TrimBlanks(line.substr(eq + 1))));
     }
     return image;
 }
@@ -82,11 +89,19 @@ std::optional<TIniImage> TIniImage::FromFile(const std::filesystem::path& path) 
     return FromText(bytes);
 }
 
+void TIniImage::Section::Set(std::string key, std::string value) {
+    const auto [at, inserted] = index.try_emplace(key, entries.size());
+    if (inserted)
+        entries.emplace_back(std::move(key), std::move(value));
+    else
+        entries[at->second].second = std::move(value);
+}
+
 const std::string* TIniImage::FindValue(std::string_view section, std::string_view key) const {
     const auto s = sections_.find(LowerAscii(section));
     if (s == sections_.end()) return nullptr;
-    const auto k = s->second.find(LowerAscii(key));
-    return k == s->second.end() ? nullptr : &k->second;
+    const auto k = s->second.index.find(LowerAscii(key));
+    return k == s->second.index.end() ? nullptr : &s->second.entries[k->second].second;
 }
 
 std::string TIniImage::ReadString(std::string_view section, std::string_view key,
@@ -113,13 +128,13 @@ bool TIniImage::ValueExists(std::string_view section, std::string_view key) cons
 
 std::size_t TIniImage::KeyCount(std::string_view section) const {
     const auto s = sections_.find(LowerAscii(section));
-    return s == sections_.end() ? 0 : s->second.size();
+    return s == sections_.end() ? 0 : s->second.entries.size();
 }
 
 std::vector<std::pair<std::string, std::string>> TIniImage::Entries(std::string_view section) const {
     const auto s = sections_.find(LowerAscii(section));
     if (s == sections_.end()) return {};
-    return {s->second.begin(), s->second.end()};
+    return s->second.entries;
 }
 
 }  // namespace kiv

@@ -24,6 +24,9 @@ namespace kiv {
 // whole 32-bit integer gives the default.
 int32_t StrToIntDef(std::string_view text, int32_t defaultValue);
 
+// Digits only, as a port number is written: anything else gives the default.
+int32_t DecimalToIntDef(std::string_view text, int32_t defaultValue);
+
 class TIniImage {
 public:
     static TIniImage FromText(std::string_view bytes);
@@ -40,11 +43,16 @@ public:
     bool SectionExists(std::string_view section) const;
     bool ValueExists(std::string_view section, std::string_view key) const;
     std::size_t KeyCount(std::string_view section) const;
-    // The section's keys (lower-cased) with their values, in no particular order.
+    // The section's keys (lower-cased) with their values, in the order of the file
+    // (a key given twice stands where it first stood, with its last value).
     std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const;
 
 private:
-    using Section = std::unordered_map<std::string, std::string>;  // by lower-cased key
+    struct Section {
+        std::vector<std::pair<std::string, std::string>> entries;  // lower-cased key, value; file order
+        std::unordered_map<std::string, std::size_t> index;        // lower-cased key -> entry
+        void Set(std::string key, std::string value);
+    };
     const std::string* FindValue(std::string_view section, std::string_view key) const;
 
     std::unordered_map<std::string, Section> sections_;  // by lower-cased name

@@ -1,6 +1,5 @@
 #include "launch/ConnectionFileReader.h"
 
-#include <algorithm>
 #include <exception>
 
 #include "launch/CredentialCodec.h"
@@ -99,11 +98,7 @@ void ReadServer(const TIniImage& ini, TKIVFile& r) {
     r.ServerAddress = ini.ReadString(s, "Server_Address", "");
     r.ServerIPType = ini.ReadInteger(s, "ServerIPType", 0);
     r.ServerHost = SplitHostPort(r.ServerAddress, 0);
-    const std::string port = SplitHostPort(r.ServerAddress, 1);
-    // The port is decimal only: a hex-looking "0x10" is not a port.
-    r.ServerPort = (!port.empty() && std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-                       ? StrToIntDef(port, 5872)
-                       : 5872;
+    r.ServerPort = DecimalToIntDef(SplitHostPort(r.ServerAddress, 1), 5872);
     r.LoginDomain = ini.ReadString(s, "Login_domain", "");
     r.LoginUser = ini.ReadString(s, "Login_User", "");
     r.LoginPassWord = ini.ReadString(s, "Login_PassWord", "");

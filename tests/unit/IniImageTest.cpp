@@ -105,3 +105,16 @@ TEST(IniImage, FromFileReadsBytesAndRefusesWhatIsNotAFile) {
 
 }  // namespace
 }  // namespace kiv
+
+namespace kiv {
+namespace {
+
+TEST(IniImage, EntriesKeepTheFileOrder) {
+    const auto ini = TIniImage::FromText("[A]\nzeta=1\nalpha=2\nMid=3\nzeta=4\n");
+    const std::vector<std::pair<std::string, std::string>> expected{{"zeta", "4"}, {"alpha", "2"}, {"mid", "3"}};
+    EXPECT_EQ(ini.Entries("a"), expected);
+    EXPECT_TRUE(ini.Entries("missing").empty());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -20,4 +20,8 @@ bool TMachineSettingsFile::ValueExists(std::string_view section, std::string_vie
     return image_ && image_->ValueExists(section, name);
 }
 
+std::vector<std::pair<std::string, std::string>> TMachineSettingsFile::Entries(std::string_view section) const {
+    return image_ ? image_->Entries(section) : std::vector<std::pair<std::string, std::string>>{};
+}
+
 }  // namespace kiv

@@ -16,6 +16,7 @@ public:
 
     std::string ReadString(std::string_view section, std::string_view name) const override;
     bool ValueExists(std::string_view section, std::string_view name) const override;
+    std::vector<std::pair<std::string, std::string>> Entries(std::string_view section) const override;
 
 private:
     std::optional<TIniImage> image_;

@@ -1,6 +1,8 @@
 #pragma once
-// The sub-commands of kivtool. Each prints one JSON object (UTF-8) on stdout and
-// answers the process exit code.
+// The sub-commands of kivtool. Each command file registers its commands with a
+// static TRegisterCommand; each command prints one JSON object (UTF-8) on stdout
+// (or one text line where it says so) and answers the process exit code.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -8,14 +10,17 @@ namespace kiv::tool {
 
 using TArgs = std::vector<std::string>;
 
-int RunRead(const TArgs& args);
-int RunCmdline(const TArgs& args);
-int RunSessionKeys(const TArgs& args);
-int RunLink(const TArgs& args);
-int RunMakeLink(const TArgs& args);
-int RunEncodeCredential(const TArgs& args);
-int RunEncodeShellPath(const TArgs& args);
-int RunFarmProxy(const TArgs& args);
-int RunLangCheck(const TArgs& args);
+struct TCommand {
+    int (*run)(const TArgs&);
+    const char* usage;
+};
+
+std::map<std::string, TCommand>& CommandTable();
+
+struct TRegisterCommand {
+    TRegisterCommand(const char* name, int (*run)(const TArgs&), const char* usage) {
+        CommandTable()[name] = TCommand{run, usage};
+    }
+};
 
 }  // namespace kiv::tool

@@ -14,4 +14,8 @@ int RunFarmProxy(const TArgs& args) {
     return 0;
 }
 
+namespace {
+const TRegisterCommand kFarmProxy{"farm-proxy", RunFarmProxy, "farm-proxy ADDRESS    the farm serving a portal address and its proxy"};
+}  // namespace
+
 }  // namespace kiv::tool

@@ -51,4 +51,8 @@ int RunLangCheck(const TArgs& args) {
     return missingCount == 0 && !sections.empty() ? 0 : 1;
 }
 
+namespace {
+const TRegisterCommand kLangCheck{"lang-check", RunLangCheck, "lang-check [--resources DIR]    keys the shipped language files lack"};
+}  // namespace
+
 }  // namespace kiv::tool

@@ -41,4 +41,11 @@ int RunEncodeShellPath(const TArgs& args) {
     return 0;
 }
 
+namespace {
+const TRegisterCommand kLink{"link", RunLink, "link TEXT    the portal address a KIV:// link decodes to"};
+const TRegisterCommand kMakeLink{"make-link", RunMakeLink, "make-link ADDRESS    a KIV:// link that decodes to ADDRESS"};
+const TRegisterCommand kEncodeCredential{"encode-credential", RunEncodeCredential, "encode-credential TEXT    the stored form of a logon field"};
+const TRegisterCommand kEncodeShellPath{"encode-shellpath", RunEncodeShellPath, "encode-shellpath TEXT    the stored form of KivShellPath"};
+}  // namespace
+
 }  // namespace kiv::tool

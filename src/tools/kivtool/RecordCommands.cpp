@@ -117,4 +117,10 @@ int RunCmdline(const TArgs& args) {
     return 0;
 }
 
+namespace {
+const TRegisterCommand kRead{"read", RunRead, "read FILE [--local-ini PATH]    the settings record a connection file gives"};
+const TRegisterCommand kCmdline{"cmdline", RunCmdline, "cmdline [--local-ini PATH] -- ARG...    how the client reads its command line"};
+const TRegisterCommand kSessionKeys{"session-keys", RunSessionKeys, "session-keys FILE [--local-ini PATH]    the keys of a shared session"};
+}  // namespace
+
 }  // namespace kiv::tool

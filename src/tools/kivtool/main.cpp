@@ -2,7 +2,6 @@
 // reads connection files, command lines and links exactly as the client does
 // and prints what it found as JSON.
 #include <iostream>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,32 +14,19 @@ namespace {
 
 using namespace kiv::tool;
 
-struct TCommand {
-    int (*run)(const TArgs&);
-    const char* usage;
-};
-
-const std::map<std::string, TCommand>& CommandTable() {
-    static const std::map<std::string, TCommand> table = {
-        {"read", {RunRead, "read FILE [--local-ini PATH]    the settings record a connection file gives"}},
-        {"cmdline", {RunCmdline, "cmdline [--local-ini PATH] -- ARG...    how the client reads its command line"}},
-        {"session-keys", {RunSessionKeys, "session-keys FILE [--local-ini PATH]    the keys of a shared session"}},
-        {"link", {RunLink, "link TEXT    the portal address a KIV:// link decodes to"}},
-        {"make-link", {RunMakeLink, "make-link ADDRESS    a KIV:// link that decodes to ADDRESS"}},
-        {"encode-credential", {RunEncodeCredential, "encode-credential TEXT    the stored form of a logon field"}},
-        {"encode-shellpath", {RunEncodeShellPath, "encode-shellpath TEXT    the stored form of KivShellPath"}},
-        {"farm-proxy", {RunFarmProxy, "farm-proxy ADDRESS    the farm serving a portal address and its proxy"}},
-        {"lang-check", {RunLangCheck, "lang-check    keys the shipped language files lack"}},
-    };
-    return table;
-}
-
 void PrintUsage(std::ostream& out) {
     out << "usage: kivtool COMMAND [ARGS]\n\ncommands:\n";
     for (const auto& [name, command] : CommandTable()) out << "  " << command.usage << "\n";
 }
 
 }  // namespace
+
+namespace kiv::tool {
+std::map<std::string, TCommand>& CommandTable() {
+    static std::map<std::string, TCommand> table;
+    return table;
+}
+}  // namespace kiv::tool
 
 int main(int argc, char** argv) {
     kiv::InitDebugSwitches(kiv::TMachineSettingsFile().ReadString("Debug", "KivClient"));
