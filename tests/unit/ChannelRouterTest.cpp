@@ -113,6 +113,7 @@ struct Owner : IRdpClientOwner {
 
 struct NoPrompt : IMessagePrompt {
     TPromptAnswer AskOkCancel(const std::string&, const std::string&) override { return TPromptAnswer::Cancel; }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
 };
 
 TEST(ChannelSending, SendsAreDroppedUntilTheControlReportsAConnection) {

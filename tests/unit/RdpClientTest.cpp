@@ -34,6 +34,7 @@ struct Prompt : IMessagePrompt {
         texts.push_back(text);
         return answer;
     }
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
     TPromptAnswer answer = TPromptAnswer::Cancel;
     std::vector<std::string> texts;
 };
@@ -329,6 +330,7 @@ TEST_F(ConnectSequence, AFailingStepOffersTheRepairTool) {
             c.refuse = false;  // the repair tool mends what was broken
             return TPromptAnswer::Ok;
         }
+        bool AskYesNo(const std::string&, const std::string&) override { return true; }
     } fix(refusing);
     TRdpClient again(refusing, owner, std::make_unique<TRecordingPortMapper>(refusing.MutableCalls()), machine, fix,
                      nullptr, {});
