@@ -1,0 +1,178 @@
+#pragma once
+// TfrmClientForm: the session window's logic. It owns the session: the control
+// wrapper, the channel handlers, the progress dialog, the hand-over endpoints and
+// the queue of application launches; OnSessionStateChanged turns every session
+// event into progress, messages, visibility and, in the end, the close.
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "channels/ChannelRouter.h"
+#include "channels/MsgShell.h"
+#include "launch/CommandLine.h"
+#include "launch/KivFile.h"
+#include "platform/DesktopFacts.h"
+#include "platform/HandOver.h"
+#include "platform/MachineSettings.h"
+#include "platform/MessageBoxView.h"
+#include "platform/MessagePrompt.h"
+#include "platform/ProcessStarter.h"
+#include "platform/ProgressView.h"
+#include "platform/RemoteDesktopControl.h"
+#include "platform/SessionWindowView.h"
+#include "platform/Timer.h"
+#include "platform/UsbLibrary.h"
+#include "session/KivMessageBox.h"
+#include "session/PortMapper.h"
+#include "session/RdpClient.h"
+#include "session/StepInfo.h"
+
+namespace kiv {
+
+// The session window's custom requests (from the local control socket) and the
+// window events they stand for.
+enum TSessionWindowMessage : uint32_t {
+    kMsgStartApp = 0x1850,
+    kMsgLogOffQuestion = 0x1851,
+    kMsgDisconnectQuestion = 0x1852,
+    kMsgShowApplication = 0x1853,
+    kMsgShowWholeScreen = 0x1854,
+    kMsgNothing = 0x1855,
+    kMsgStartDebugApp = 0x1856,
+};
+
+// Everything outside the logic, by port.
+struct TClientFormPorts {
+    IRemoteDesktopControl& control;
+    ISessionWindowView& view;
+    IProgressView& progressView;
+    IMessageBoxView& messageBox;
+    IMessagePrompt& prompt;
+    ITimerFactory& timers;
+    IApplicationControl& application;
+    const IMachineSettings& machine;
+    const IDesktopFacts& desktop;
+    IHandOverFactory& handOver;
+    IProcessStarter& processes;
+    IUsbLibrary* usb = nullptr;
+    std::function<std::unique_ptr<IPortMapper>()> createPortMapper;
+    std::function<std::string()> fingerPrint;
+    std::function<bool(const std::string&)> runRepairTool;
+    TClientFacts clientFacts;
+};
+
+// What the program entry read before the session window was set up.
+struct TClientFormSettings {
+    TRdpClientSettings rdp;
+    bool swapMouseButtons = false;
+    int monitorMode = 0;
+    int32_t logonTimeout = 30000;
+};
+
+class TfrmClientForm : public IRdpClientOwner, public IChannelHost {
+public:
+    TfrmClientForm(TClientFormPorts ports, TKIVFile& record, TClientFormSettings settings);
+    ~TfrmClientForm() override;
+
+    // The set-up steps after the command line was read, then InitProgram.
+    void SetUp(const TCommandLine& commandLine);
+    void InitProgram(const TCommandLine& commandLine);
+
+    // IRdpClientOwner
+    void OnSessionStateChanged(uint16_t event, int32_t reason) override;
+    void OnChannelReceivedData(const std::string& chanName, const TBytes& data) override;
+    void CloseSessionWindow() override { Close(); }
+    void EndApplication() override;
+    bool RunRepairTool(const std::string& argument) override;
+
+    // IChannelHost
+    void OnChannelSendData(const std::string& chanName, const TBytes& data) override;
+    TWindowHandle MainFormHandle() const override { return windowHandle_; }
+    void SetWindowHandle(TWindowHandle handle) { windowHandle_ = handle; }
+
+    void QueueAppLaunch(const std::string& appId, const std::string& appParam);
+    bool PopAppLaunch(std::string& appId, std::string& appParam);
+    void FlushAppLaunches(bool first);
+    void ArmLogonTimer();
+    void HideSessionWindow();
+    void ShowSessionWindow();
+    void ShowWholeScreen();
+
+    // The window's events.
+    void Close();                       // the close request
+    void OnCloseQuery();                // the user closes the window (WM_CLOSE)
+    void OnEndSession();                // the desktop session ends
+    void OnSuspendRequest();            // the machine is about to sleep
+    void OnLogoffDebug();               // "WM_MSG_LOGOFF_DEBUG"
+    void OnDisconnectDebug();           // "WM_MSG_DISCONNECT_DEBUG"
+    void OnWindowMessage(uint32_t message, const std::string& text);
+    // The cancel button of the progress dialog.
+    void OnProgressCancel() { OnCloseQuery(); }
+    // The event loop has ended: release everything in order and end the process.
+    void Shutdown();
+
+    // State, for tests and diagnostics.
+    bool ShellOk() const { return shellok_; }
+    bool ShowErrorNoClose() const { return showErrorNoClose_; }
+    bool AuthErrorShown() const { return authErrorShown_; }
+    int32_t AuthCount() const { return authCount_; }
+    uint16_t LastServerEvent() const { return lastServerEvent_; }
+    bool Reconnecting() const { return reconnecting_; }
+    bool HandedOver() const { return handedOver_ == "111"; }
+    const std::deque<std::string>& PendingLaunches() const { return pendingLaunches_; }
+    TRdpClient* RdpClient() const { return rdpClient_.get(); }
+    TMsgShell* MsgShell() const { return msgShell_.get(); }
+    TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
+    TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
+
+private:
+    void HandleEvent(uint16_t event, int32_t reason, bool& leave);
+    void OnConnecting();
+    void OnAuthResult(int32_t reason, bool& leave);
+    void OnDisconnect(int32_t reason, bool& leave);
+    void ErrorBox(const std::string& text);
+    void Status(const std::string& text);
+    std::string Lookup(std::string_view key) const;
+    void After(int milliseconds, std::function<void()> action);
+    void OnLogonTimer();
+    void OnAbnormalDisconnectionTimer();
+    void OnSpeedTimer();
+    void OnDisconnectedTimer();
+    void SendStartApp(const std::string& appId, int32_t value, const std::string& appParam);
+
+    TClientFormPorts ports_;
+    TKIVFile& record_;
+    TClientFormSettings settings_;
+    TWindowHandle windowHandle_ = 0;
+
+    bool shellok_ = false;
+    bool showErrorNoClose_ = false;
+    bool authErrorShown_ = false;
+    int32_t authCount_ = 0;
+    std::deque<std::string> pendingLaunches_;  // AppID "=" AppParam
+    uint16_t lastServerEvent_ = 0;
+    TReconnectPolicy reconnectPolicy_;
+    bool reconnecting_ = false;
+    std::chrono::system_clock::time_point reconnectStart_;
+    std::string handedOver_;
+    bool closing_ = false;
+    bool closeAskedWhileUp_ = false;
+
+    std::unique_ptr<TfrmStepInfo> stepInfo_;
+    std::unique_ptr<IHandOverEndpoint> sessionIpc_;
+    std::unique_ptr<IHandOverEndpoint> virFileIpc_;
+    std::unique_ptr<TRdpClient> rdpClient_;
+    std::unique_ptr<TMsgShell> msgShell_;
+    TChannelRouter router_;
+
+    std::unique_ptr<ITimer> timerLogon_;
+    std::unique_ptr<ITimer> tmrDisconnected_;
+    std::unique_ptr<ITimer> tmrAbnormalDisconnection_;
+    std::unique_ptr<ITimer> tmrSpeed_;
+    std::vector<std::unique_ptr<ITimer>> delayed_;
+};
+
+}  // namespace kiv

@@ -1,0 +1,356 @@
+#include <gtest/gtest.h>
+
+#include "channels/ByteOrder.h"
+#include "channels/ChannelPayload.h"
+#include "infra/LanguageStyle.h"
+#include "session/ClientForm.h"
+#include "session/RecordingControl.h"
+#include "session/SessionEvents.h"
+#include "support/FakeMachineSettings.h"
+#include "support/ManualClock.h"
+#include "support/SessionFakes.h"
+#include "support/TempDir.h"
+
+namespace kiv {
+namespace {
+
+// The language texts are their own keys, so tests can read which text was shown.
+class KeyLanguage : public ::testing::Environment {};
+
+class ClientForm : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string text = "[TEXT]\n";
+        for (const char* key : {"KIVReading", "KIVConnecting", "KIVConnected", "KIVReadyAuth", "KIVLogonOK",
+                                "KIVInitShell", "KIVLoadShell", "KIVStartingShellOK", "ErrorCap", "sInfoCaption",
+                                "NoThisUser", "ReconnectError2", "KivShellError", "AppStartError",
+                                "KIVAuthLogonErr", "NotifyServiceError", "L_NetworkErr_ErrorMessage",
+                                "L_DisconnectByOtherConnection_ErrorMessage", "L_NotResponding_ErrorMessage",
+                                "MSG_WINLOGON_MULTEACCOUNT", "ClientExitInfo", "KIVSecurityOut"})
+            text += std::string(key) + "=" + key + "\n";
+        text += "ReconnectError=ReconnectError %d\nKIV_UnKnowError=KIV_UnKnowError %d\nKivReconnect=KivReconnect %d\n"
+                "AppRunError=AppRunError %d %s\n";
+        files.Write("lang.ini", text);
+        files.Write("Resource.ini", "[LanguageStyle]\n1033=EN\n[EN]\nIniPath=lang.ini\nImgPath=\n");
+        language = std::make_unique<TLanguageStyle>(files.path(), files.path() / "Resource.ini", 1033);
+        SetLanguageStyle(language.get());
+        record.AppID = "APP0001";
+        record.ScreenFull = 3;
+        record.ServerHost = "srv";
+    }
+    void TearDown() override { SetLanguageStyle(nullptr); }
+
+    TfrmClientForm& Start(TCommandLine line = {}) {
+        TClientFormPorts ports{control, view, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
+        ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
+        ports.fingerPrint = [] { return std::string("FP"); };
+        form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
+        form->SetUp(line);
+        return *form;
+    }
+    void Event(uint16_t e, int32_t r = 0) { form->OnSessionStateChanged(e, r); }
+    // Brings the session up the normal way.
+    void ReachShellStarted() {
+        control.Events()->OnConnecting();
+        control.Events()->OnConnected();
+        Event(MSG_WINLOGON_AUTH_RESULT, 0);
+        Event(MSG_WINLOGON_LOGON_OK, 7);
+        Event(MSG_WINLOGON_SHELL_LOADING, 7);
+        Event(MSG_WINLOGON_SHELL_STARTED);
+        clock.Advance(150);
+    }
+    // Shell messages sent so far, by type.
+    std::vector<uint16_t> ShellTypesSent() const {
+        std::vector<uint16_t> types;
+        for (const auto& call : control.Calls())
+            if (call.name == "SendOnVirtualChannel:CSML") types.push_back(ReadU16(&std::get<TBytes>(call.value)[3]));
+        return types;
+    }
+    std::vector<std::string> BoxTexts() const {
+        std::vector<std::string> texts;
+        for (const auto& c : box.shown) texts.push_back(c.text);
+        return texts;
+    }
+
+    test::TempDir files;
+    test::ScopedEnv configHome{"XDG_CONFIG_HOME", files.path().string()};
+    std::unique_ptr<TLanguageStyle> language;
+    TRecordingControl control;
+    test::FakeWindowView view;
+    test::FakeProgressView progress;
+    test::FakeMessageBox box;
+    test::FakePrompt prompt;
+    test::ManualClock clock;
+    test::FakeApplication app;
+    test::FakeMachineSettings machine;
+    test::FakeDesktop desktop;
+    test::FakeHandOver handOver;
+    test::FakeProcesses processes;
+    TKIVFile record;
+    std::unique_ptr<TfrmClientForm> form;
+};
+
+TEST_F(ClientForm, TheNormalRoadToARunningApplication) {
+    Start();
+    EXPECT_TRUE(view.toolWindow);  // seamless: no taskbar entry of its own
+    EXPECT_EQ(progress.statuses.back(), "KIVReading");
+    EXPECT_EQ(control.Calls().back().name, "Connect");
+    ReachShellStarted();
+    EXPECT_TRUE(form->ShellOk());
+    EXPECT_EQ(record.ServerSessionNo, 7);
+    EXPECT_TRUE(progress.logonLook);
+    EXPECT_FALSE(progress.visible);  // closed after the shell started
+    EXPECT_EQ(view.region, "empty");  // seamless: shaped by the server's windows later
+    EXPECT_FALSE(view.cover);
+    EXPECT_EQ(ShellTypesSent(), (std::vector<uint16_t>{SHELL_DRIVE_PATHS, SHELL_MOUSE_SWAP, SHELL_START_APP}));
+    EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SHELL_STARTED);
+    EXPECT_TRUE(box.shown.empty());
+    // The traffic report goes out every second.
+    clock.Advance(2000);
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_TRAFFIC);
+}
+
+TEST_F(ClientForm, LaunchesWaitForTheShellThenGoAtOnce) {
+    Start();
+    form->QueueAppLaunch("APP2", "doc.txt");
+    EXPECT_EQ(form->PendingLaunches().size(), 2u);
+    ReachShellStarted();
+    EXPECT_TRUE(form->PendingLaunches().empty());
+    form->QueueAppLaunch("APP3", "");
+    const auto types = ShellTypesSent();
+    EXPECT_EQ(std::count(types.begin(), types.end(), SHELL_START_APP), 3);
+    std::string id, param;
+    EXPECT_FALSE(form->PopAppLaunch(id, param));
+}
+
+TEST_F(ClientForm, WatchdogReportsTheStageThatDidNotFinish) {
+    Start();
+    control.Events()->OnConnected();
+    clock.Advance(30000);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"NotifyServiceError"});
+    EXPECT_EQ(app.closed, 1);
+
+    box.shown.clear();
+    Start();
+    control.Events()->OnConnected();
+    Event(MSG_WINLOGON_AUTH_RESULT, 0);
+    Event(MSG_WINLOGON_SHELL_LOADING, 3);
+    clock.Advance(29999);
+    EXPECT_TRUE(box.shown.empty());
+    clock.Advance(1);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"KivShellError"});
+}
+
+TEST_F(ClientForm, NoWatchdogAfterLogonOk) {
+    Start();
+    control.Events()->OnConnected();
+    Event(MSG_WINLOGON_AUTH_RESULT, 0);
+    Event(MSG_WINLOGON_LOGON_OK, 4);
+    clock.Advance(120000);
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(ClientForm, AuthenticationFailuresAndTheSecondLogon) {
+    Start();
+    Event(MSG_WINLOGON_AUTH_RESULT, 309);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"NoThisUser"});
+    EXPECT_TRUE(form->AuthErrorShown());
+    EXPECT_EQ(app.closed, 1);
+
+    Start();
+    box.shown.clear();
+    Event(MSG_WINLOGON_AUTH_RESULT, 2);  // not in the table: closes silently
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(app.closed, 2);
+
+    Start();
+    Event(MSG_WINLOGON_AUTH_RESULT, 0);
+    Event(MSG_WINLOGON_AUTH_RESULT, 0);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"ReconnectError2"});
+    EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_AUTH_RESULT);  // the first one; the second left early
+}
+
+TEST_F(ClientForm, AnAuthenticationErrorSuppressesTheDisconnectMessage) {
+    Start();
+    control.Events()->OnConnected();
+    Event(MSG_WINLOGON_AUTH_RESULT, 309);
+    box.shown.clear();
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(ClientForm, DisconnectRightAfterConnectedChangesNothingElse) {
+    Start();
+    control.Events()->OnConnected();
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(app.closed, 0);
+    EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SESSION_CONNECTED);
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 3);  // the server itself ended it
+    EXPECT_FALSE(box.shown.empty());
+}
+
+TEST_F(ClientForm, QuietAndMessageDisconnects) {
+    Start();
+    ReachShellStarted();
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 2308);  // the socket closed: ignored
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(app.closed, 0);
+
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 0x101);  // low byte 1: a quiet end
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(app.closed, 1);
+
+    Start();
+    control.SetExtendedDisconnectReason(5);
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 2);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_DisconnectByOtherConnection_ErrorMessage"});
+    EXPECT_EQ(box.shown.back().iconIndex, 0);
+    control.SetExtendedDisconnectReason(0);
+
+    Start();
+    box.shown.clear();
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 0xB08);
+    EXPECT_TRUE(box.shown.empty());
+    Start();
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
+    EXPECT_EQ(BoxTexts().back(), "L_NotResponding_ErrorMessage");
+    EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SESSION_DISCONNECT);
+}
+
+TEST_F(ClientForm, AQuietDisconnectAfterAnErrorBoxWaits) {
+    Start();
+    Event(MSG_WINLOGON_SESSION_ERROR, 2);  // the error box, then a close
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"KIVSecurityOut"});
+    EXPECT_TRUE(form->ShowErrorNoClose());
+    const int closedBefore = app.closed;
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 1);
+    EXPECT_EQ(app.closed, closedBefore);  // already closing: not twice
+}
+
+TEST_F(ClientForm, AnErrorWhileTheShellIsUpStillEndsTheProcess) {
+    Start();
+    ReachShellStarted();
+    Event(MSG_WINLOGON_APP_RUN_ERROR, 2);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text.rfind("AppRunError 2 ", 0), 0u);
+    EXPECT_EQ(app.closed, 0);  // the close only disconnects while the shell is up
+    EXPECT_EQ(control.Calls().back().name, "Disconnect");
+    control.Events()->OnDisconnected(1);  // the quiet disconnect that follows
+    EXPECT_EQ(app.closed, 1);             // ends the process instead of leaving it without a window
+}
+
+TEST_F(ClientForm, ClosingAsksAndNoChangesNothing) {
+    Start();
+    ReachShellStarted();
+    prompt.yes = false;
+    form->OnCloseQuery();
+    clock.Advance(500);
+    EXPECT_EQ(prompt.questions, std::vector<std::string>{"ClientExitInfo"});
+    EXPECT_TRUE(form->ShellOk());
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_START_APP);
+    prompt.yes = true;
+    form->OnCloseQuery();
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_EXIT);
+    EXPECT_EQ(control.Calls().back().name, "SendOnVirtualChannel:CSML");
+    clock.Advance(100);
+    EXPECT_EQ(control.Calls().back().name, "Disconnect");  // closing a live session disconnects first
+    EXPECT_EQ(app.closed, 0);
+    control.Events()->OnDisconnected(1);
+    EXPECT_EQ(app.closed, 1);
+}
+
+TEST_F(ClientForm, LogoffDisconnectsWithASafetyNet) {
+    Start();
+    ReachShellStarted();
+    Event(MSG_WINLOGON_SESSION_LOGOFF);
+    EXPECT_FALSE(form->ShellOk());
+    EXPECT_EQ(view.region, "empty");
+    EXPECT_TRUE(view.cover);
+    EXPECT_EQ(control.Calls().back().name, "Disconnect");
+    control.Events()->OnDisconnected(2);  // wait: TRdpClient already reported it
+    clock.Advance(200);                   // the safety net finds nothing connected
+    EXPECT_GE(app.terminated, 1);
+}
+
+TEST_F(ClientForm, TimedReconnectionEndsAfterItsLimit) {
+    Start();
+    ReachShellStarted();
+    TBytes policy(18, 0);
+    policy[0] = 0x5A;
+    policy[1] = 0x2E;
+    policy[2] = 0x07;
+    WriteU16(&policy[3], SHELL_RECONNECT_POLICY);
+    WriteI16(&policy[5], 1);
+    WriteI16(&policy[7], 5);
+    control.Events()->OnChannelReceivedData("CSML", policy);
+    EXPECT_TRUE(form->ReconnectPolicy().enabled);
+    control.Events()->OnConnecting();  // the live session reconnects
+    EXPECT_TRUE(form->Reconnecting());
+    clock.Advance(4000);
+    EXPECT_EQ(app.terminated, 0);
+    clock.Advance(1000);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NetworkErr_ErrorMessage"});
+    EXPECT_EQ(app.terminated, 1);
+}
+
+TEST_F(ClientForm, ReconnectedSessionFlushesLaunchesAsFollowUps) {
+    Start();
+    ReachShellStarted();
+    form->QueueAppLaunch("APP9", "");  // sent at once: the shell is up
+    Event(MSG_WINLOGON_SESSION_RECONNECT, 11);
+    EXPECT_EQ(record.ServerSessionNo, 11);
+    EXPECT_EQ(progress.statuses.back(), "KivReconnect 11");
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_RECONNECTED);
+    EXPECT_EQ(form->AuthCount(), 0);
+}
+
+TEST_F(ClientForm, StageErrorOfAReconnectionNamesTheSession) {
+    Start();
+    record.ServerSessionNo = 12;
+    Event(MSG_WINLOGON_LOGON_ERROR, 0x8000);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"ReconnectError 12"});
+}
+
+TEST_F(ClientForm, ASecondLaunchOfASharedSessionIsHandedOver) {
+    record.ShareSession = true;
+    record.AppParam = "first";
+    Start();
+    TKIVFile secondRecord = record;
+    secondRecord.AppID = "APP2";
+    secondRecord.AppParam = "second.txt";
+    TRecordingControl secondControl;
+    test::FakeApplication secondApp;
+    TClientFormPorts ports{secondControl, view, progress, box, prompt, clock, secondApp, machine, desktop, handOver,
+                           processes};
+    TfrmClientForm second(ports, secondRecord, {});
+    second.SetUp({});
+    EXPECT_TRUE(second.HandedOver());
+    EXPECT_EQ(secondApp.closed, 1);
+    for (const auto& call : secondControl.Calls()) EXPECT_NE(call.name, "Connect");
+    EXPECT_EQ(form->PendingLaunches().back(), "APP2=second.txt");
+    second.Shutdown();
+    EXPECT_TRUE(secondApp.killed.empty());  // the first instance's video programs stay
+    form->Shutdown();
+    EXPECT_EQ(app.killed, (std::vector<std::string>{"vstreamer", "vx_display"}));
+}
+
+TEST_F(ClientForm, WindowRequests) {
+    Start();
+    ReachShellStarted();
+    form->OnWindowMessage(kMsgStartApp, "APP5");
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_START_APP);
+    form->OnWindowMessage(kMsgShowWholeScreen, "");
+    EXPECT_EQ(view.region, "rect 1920x1050");
+    form->OnSuspendRequest();
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_SUSPEND);
+    form->OnLogoffDebug();
+    EXPECT_EQ(ShellTypesSent().back(), SHELL_EXIT);
+    EXPECT_TRUE(view.cover);
+    prompt.yes = false;
+    form->OnWindowMessage(kMsgDisconnectQuestion, "");
+    EXPECT_NE(control.Calls().back().name, "Disconnect");
+}
+
+}  // namespace
+}  // namespace kiv
