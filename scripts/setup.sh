@@ -8,7 +8,7 @@ PACKAGES=(
   build-essential cmake pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  nlohmann-json3-dev libssl-dev
+  nlohmann-json3-dev libssl-dev libcurl4-openssl-dev squid python3
   freerdp2-dev freerdp2-x11 winpr-utils qt6-base-dev
   xvfb openbox tint2 x11-utils xdotool imagemagick
 )

@@ -1,0 +1,13 @@
+#pragma once
+// Companion programs started with posix_spawn, inheriting the environment. The
+// client never waits for them; a background thread reaps each one when it ends.
+#include "platform/ProcessStarter.h"
+
+namespace kiv {
+
+class TProcessStarterPosix : public IProcessStarter {
+public:
+    bool Start(const std::string& program, const std::vector<std::string>& args) override;
+};
+
+}  // namespace kiv

@@ -1,0 +1,114 @@
+#pragma once
+// Real peers for the portal fetch, all on 127.0.0.1: a small portal (Debian's
+// python3 http.server, plain or TLS), squid as the farm's HTTP proxy, a port that
+// refuses and a listener that never answers. Every peer runs from a temporary
+// folder and is stopped by its PID.
+#include <sys/types.h>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/TempDir.h"
+
+namespace kiv::test {
+
+// A started program; its stdout and stderr can be read line by line.
+class TChildProcess {
+public:
+    // Output not captured goes to /dev/null.
+    TChildProcess(const std::vector<std::string>& argv, bool captureStdout, bool captureStderr);
+    ~TChildProcess();  // SIGKILL and reaped, unless it has ended already
+    TChildProcess(const TChildProcess&) = delete;
+    TChildProcess& operator=(const TChildProcess&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    pid_t Pid() const { return pid_; }
+    // The next line (without its end) of stdout (1) or stderr (2); nullopt at the
+    // end of the output or after the time-out.
+    std::optional<std::string> ReadLine(int stream, int timeoutMs);
+    // Waits for the end; the exit code, or -1 when it did not end normally.
+    int Wait();
+    void Kill();
+
+private:
+    pid_t pid_ = -1;
+    int fds_[3] = {-1, -1, -1};
+    std::string pending_[3];
+};
+
+// Runs a program to its end with its output discarded; its exit code.
+int RunProgram(const std::vector<std::string>& argv);
+
+// A self-signed certificate for 127.0.0.1 (subject alternative name IP:127.0.0.1).
+struct TTestCertificate {
+    std::filesystem::path certFile;
+    std::filesystem::path keyFile;
+};
+std::optional<TTestCertificate> MakeSelfSignedCertificate(const std::filesystem::path& folder);
+
+// The python portal answering every page but /missing (404) and /moved (302)
+// with the bytes of its answer file.
+class TPortalServer {
+public:
+    explicit TPortalServer(const std::string& answer, const TTestCertificate* tls = nullptr);
+    bool Running() const { return port_ != 0; }
+    int Port() const { return port_; }
+    // The requests received so far: {"path": ..., "headers": {lower-cased name: value}}.
+    std::vector<nlohmann::json> Requests() const;
+
+private:
+    TempDir folder_;
+    std::unique_ptr<TChildProcess> process_;
+    int port_ = 0;
+};
+
+// squid in the foreground, requiring basic authentication as user/password, and
+// letting requests through only to 127.0.0.1.
+class TSquidProxy {
+public:
+    static bool Available();
+    TSquidProxy(const std::string& user, const std::string& password);
+    ~TSquidProxy();
+    bool Running() const { return port_ != 0; }
+    int Port() const { return port_; }
+
+private:
+    TempDir folder_;
+    std::unique_ptr<TChildProcess> process_;
+    int port_ = 0;
+};
+
+// A port on 127.0.0.1 held by a socket that does not listen: connecting is refused.
+class TClosedPort {
+public:
+    TClosedPort();
+    ~TClosedPort();
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A listener on 127.0.0.1 that never accepts: the connection is made by the
+// system, and then nothing ever comes back.
+class TSilentListener {
+public:
+    TSilentListener();
+    ~TSilentListener();
+    int Port() const { return port_; }
+
+private:
+    int fd_ = -1;
+    int port_ = 0;
+};
+
+// A free port on 127.0.0.1 at the time of asking.
+int FreeLoopbackPort();
+
+}  // namespace kiv::test
