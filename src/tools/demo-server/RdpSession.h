@@ -1,0 +1,91 @@
+#pragma once
+// One RDP session on FreeRDP's server library: TLS (or NLA), the logon
+// record, the demo desktop, the channels CSML, CSMT and CSMP (every other
+// joined static channel is opened too, its messages only recorded), and the rule
+// engine's actions. Everything FreeRDP calls back runs on the thread that
+// calls Run.
+#include <winpr/wtypes.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/demo-server/ChannelSet.h"
+#include "tools/demo-server/DesktopPainter.h"
+#include "tools/demo-server/RuleEngine.h"
+#include "tools/demo-server/Transcript.h"
+
+namespace kiv::demo {
+
+// How every session is set up.
+struct TPeerSettings {
+    std::filesystem::path certificateFile;
+    std::filesystem::path keyFile;
+    std::optional<std::filesystem::path> samFile;  // NLA when set
+    std::optional<int> width;                      // announced instead of the client's request
+    std::optional<int> height;
+    std::uint32_t color = kDemoDesktopColor;
+};
+
+// What the server read of the client's first PDU before FreeRDP saw it.
+struct TClientHello {
+    TBytes routingToken;
+    std::string cookie;
+};
+
+enum class TSessionEnd { Client, Close, Drop, Stop, Error };
+std::string_view SessionEndName(TSessionEnd end);
+
+class TRdpSession {
+public:
+    // `dropTcp` ends the client's TCP connection without another byte.
+    TRdpSession(int connection, const TPeerSettings& settings, TTranscript& transcript, const TServerClock& clock,
+                TRuleEngine& engine, TClientHello hello, std::function<void()> dropTcp);
+    ~TRdpSession();
+    TRdpSession(const TRdpSession&) = delete;
+    TRdpSession& operator=(const TRdpSession&) = delete;
+
+    // Serves the session on `fd`, which FreeRDP takes over, until it ends;
+    // `stopEvent` (a winpr event) ends it from another thread.
+    TSessionEnd Run(int fd, HANDLE stopEvent);
+
+    // FreeRDP's callbacks, through the peer context.
+    bool OnLogon();
+    bool OnActivate();
+    void OnRefresh(const TArea& area);
+
+private:
+    bool Start(int fd);
+    void RecordLogon();
+    void OpenChannels();
+    void ReadChannels();
+    std::optional<TSessionEnd> RunDueActions();
+    std::optional<TSessionEnd> Execute(const TDueAction& action);
+    void Send(const std::string& channel, const TBytes& bytes);
+    void SendReconnectCookie();
+    void FlushOutput();
+    TJson Line(const char* event) const;
+
+    int connection_;
+    const TPeerSettings& settings_;
+    TTranscript& transcript_;
+    const TServerClock& clock_;
+    TRuleEngine& engine_;
+    TClientHello hello_;
+    std::function<void()> dropTcp_;
+    TDesktopPainter painter_;
+
+    freerdp_peer* peer_ = nullptr;
+    HANDLE vcm_ = nullptr;
+    TChannelSet channels_;
+    bool logonSeen_ = false;
+    bool activated_ = false;  // the connect trigger has fired
+    bool activatePending_ = false;
+    std::vector<TArea> refreshes_;
+};
+
+}  // namespace kiv::demo

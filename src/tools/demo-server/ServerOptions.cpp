@@ -1,0 +1,178 @@
+#include "tools/demo-server/ServerOptions.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace kiv::demo {
+
+namespace {
+
+int ReadInt(const std::string& option, const std::string& value, int low, int high) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    if (value.empty() || error != std::errc() || end != value.data() + value.size() || number < low || number > high) {
+        throw TUsageError(option + " wants a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                          ", not '" + value + "'");
+    }
+    return number;
+}
+
+std::uint32_t ReadColor(const std::string& value) {
+    std::string_view digits = value;
+    if (digits.substr(0, 2) == "0x" || digits.substr(0, 2) == "0X") digits.remove_prefix(2);
+    if (digits.size() == 7 && digits[0] == '#') digits.remove_prefix(1);
+    std::uint32_t rgb = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), rgb, 16);
+    if (digits.size() != 6 || error != std::errc() || end != digits.data() + digits.size()) {
+        throw TUsageError("--color wants 0xRRGGBB, not '" + value + "'");
+    }
+    return rgb;
+}
+
+}  // namespace
+
+TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
+    TServerOptions options;
+    using TSetter = std::function<void(const std::string&)>;
+    const std::map<std::string, TSetter> withValue{
+        {"--port", [&](const std::string& v) { options.port = ReadInt("--port", v, 0, 65535); }},
+        {"--state-dir", [&](const std::string& v) { options.stateDir = v; }},
+        {"--transcript", [&](const std::string& v) { options.transcript = v; }},
+        {"--scenario", [&](const std::string& v) { options.scenarioFile = v; }},
+        {"--step", [&](const std::string& v) { options.steps.push_back(v); }},
+        {"--user", [&](const std::string& v) { options.user = v; }},
+        {"--password", [&](const std::string& v) { options.password = v; }},
+        {"--domain", [&](const std::string& v) { options.domain = v; }},
+        {"--width", [&](const std::string& v) { options.width = ReadInt("--width", v, 64, 8192); }},
+        {"--height", [&](const std::string& v) { options.height = ReadInt("--height", v, 64, 8192); }},
+        {"--color", [&](const std::string& v) { options.color = ReadColor(v); }},
+        {"--log-level", [&](const std::string& v) { options.logLevel = v; }},
+    };
+    const std::map<std::string, std::function<void()>> flags{
+        {"--help", [&] { options.help = true; }},
+        {"-h", [&] { options.help = true; }},
+        {"--nla", [&] { options.nla = true; }},
+        {"--new-certificate", [&] { options.newCertificate = true; }},
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        if (const auto flag = flags.find(name); flag != flags.end() && !value) {
+            flag->second();
+            continue;
+        }
+        const auto setter = withValue.find(name);
+        if (setter == withValue.end()) throw TUsageError("unknown option '" + args[i] + "'");
+        if (!value) {
+            if (i + 1 >= args.size()) throw TUsageError(name + " needs a value");
+            value = args[++i];
+        }
+        setter->second(*value);
+    }
+    if (options.help) return options;
+    if (options.port < 0) throw TUsageError("--port is required (0 picks a free port)");
+    if (options.stateDir.empty()) throw TUsageError("--state-dir is required");
+    if (options.nla && (options.user.empty() || options.password.empty())) {
+        throw TUsageError("--nla needs --user and --password");
+    }
+    return options;
+}
+
+std::string HelpText() {
+    return R"(usage: kiv-demo-server --port P --state-dir DIR [--transcript FILE] [options]
+
+An RDP server on 127.0.0.1 for the client's demo and tests. It paints a desktop,
+opens the channels CSML, CSMT and CSMP when the client joined them, records what
+happens as JSON lines, and does what a scenario tells it to. Once it accepts
+connections it prints one line "listening on 127.0.0.1:PORT". SIGTERM or SIGINT
+ends it (exit code 0).
+
+options:
+  --port P             port on 127.0.0.1 to listen on; 0 picks a free one
+  --state-dir DIR      folder for the TLS certificate and key (server.crt,
+                       server.key, made on first start and reused) and the
+                       NTLM SAM file (sam)
+  --transcript FILE    write the JSON-lines record here (the file is emptied)
+  --scenario FILE      scenario rules, one per line (see below)
+  --step RULE          one more scenario rule; may be repeated; applied after
+                       the --scenario file, in order
+  --user U             the account for NLA (with --nla)
+  --password P         its password
+  --domain D           its domain (may be empty)
+  --nla                require NLA (CredSSP), checked against --user/--password
+                       through the SAM file; without it the server offers TLS
+                       only and does not check credentials
+  --new-certificate    make a new certificate and key even if there are some
+  --width W            announce this desktop width instead of the client's
+  --height H           announce this desktop height instead of the client's
+  --color 0xRRGGBB     desktop colour (default 0x2E5C8A, "demo blue"); the grid
+                       is each channel moved a fifth of the way to white
+                       (default 0x577CA1), one pixel wide, every 64 pixels
+  --log-level LEVEL    FreeRDP's log level (OFF, FATAL, ERROR, WARN, INFO,
+                       DEBUG, TRACE); FreeRDP logs to stderr
+  --help               this text
+
+transcript lines (each ends with "time_ms", milliseconds since the server
+started; lines about a connection also have "connection", 1, 2, ... in
+accept order):
+  {"event":"listening","port","certificate_sha256"}
+  {"event":"connect","peer"}                           TCP accepted
+  {"event":"logon","user","domain","password","alternate_shell","working_dir",
+   "routing_token_hex","cookie","width","height","color_depth",
+   "performance_flags","security","auto_reconnect_logon_id"}
+  {"event":"channel","name","options","opened"}        per channel the client joined
+  {"event":"active","width","height","painted"}        session active, desktop sent
+  {"event":"recv","channel","hex"}                     per complete message received
+  {"event":"send","channel","hex"}                     per message sent
+  {"event":"send-failed","channel","hex","why"}        the client did not join the channel
+  {"event":"error-info","code"}  {"event":"reconnect-cookie","logon_id"}
+  {"event":"disconnect","reason"}   reason: client, close, drop, stop, error
+  routing_token_hex: the exact routing-token bytes of the client's X.224
+  Connection Request (CR LF included), upper-case hex, "" when none.
+
+scenario rules:
+  [once] [connection N] [after TRIGGER] [DELAY] ACTION [ACTION | wait DELAY]...
+  echo CHANNEL          every message received on CHANNEL goes back on it
+  stall                 accept TCP and never answer, until the client goes
+
+  TRIGGER  accept                TCP accepted, before any answer
+           logon                 logon information received, before the
+                                 capability exchange
+           connect               session active: desktop painted, channels open
+                                 (the trigger when a rule has no "after")
+           recv CHANNEL [HEX]    a complete message on CHANNEL that starts with
+                                 HEX ("??" matches any byte); fires every time
+           DELAY                 same as "connect DELAY"
+  DELAY    200ms, 2s             counted from the trigger; "wait" adds to it
+  CHANNEL  CSML, CSMT or CSMP
+  HEX      hex bytes, in one or more words: 5A2E07 or 5A 2E 07
+  ACTION   send CHANNEL HEX      send these bytes as one channel message
+           echo                  (after recv) send the received message back
+           error-info CODE       the error info (decimal or 0x hex) that goes
+                                 out with the next close
+           close                 clean close: deactivate, error info, ultimatum
+           drop                  end the TCP connection abruptly, no PDU
+           drop-once             drop, only the first time it comes due in the
+                                 server's life (so a reconnection succeeds)
+           stall                 (after accept) never answer
+           reconnect-cookie      send Save Session Info with an auto-reconnect
+                                 cookie, so the client may reconnect by itself
+  once           the rule fires once in the server's life, not per connection
+  connection N   the rule applies to the N-th accepted connection only
+  Rules are separated by new lines or ';'. '#' starts a comment.
+
+examples:
+  --step "after connect send CSML 5A2E0701000000"
+  --step "after recv CSML 5A2E07 send CSML 5A2E0702" --step "echo CSMT"
+  --step "after connect 100ms error-info 0x3 close"
+  --step "reconnect-cookie" --step "after 300ms drop-once"
+  --step "connection 1 after accept 500ms drop"
+)";
+}
+
+}  // namespace kiv::demo
