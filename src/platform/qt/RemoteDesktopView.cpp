@@ -1,0 +1,234 @@
+#include "platform/qt/RemoteDesktopView.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace kiv {
+
+namespace {
+
+constexpr int kBytesPerPixel = 4;
+
+// BGRA bytes in memory are what Format_RGB32 holds on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
+
+// The part of a damaged rectangle that lies inside both the frame and the image,
+// computed in 64 bits so hostile coordinates cannot wrap around.
+QRect ClippedDamage(const TRect& damage, int64_t frameWidth, int64_t frameHeight) {
+    const int64_t left = std::max<int64_t>(damage.x, 0);
+    const int64_t top = std::max<int64_t>(damage.y, 0);
+    const int64_t right = std::min<int64_t>(int64_t{damage.x} + std::max<int32_t>(damage.width, 0), frameWidth);
+    const int64_t bottom = std::min<int64_t>(int64_t{damage.y} + std::max<int32_t>(damage.height, 0), frameHeight);
+    if (right <= left || bottom <= top) return {};
+    return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+                 static_cast<int>(bottom - top));
+}
+
+// The frame buffer's alpha byte carries nothing; the image is opaque.
+void CopyRow(const uint8_t* source, uint8_t* target, int pixels) {
+    std::memcpy(target, source, static_cast<size_t>(pixels) * kBytesPerPixel);
+    for (int i = 0; i < pixels; ++i) target[i * kBytesPerPixel + 3] = 0xFF;
+}
+
+uint16_t ButtonFlag(Qt::MouseButton button) {
+    switch (button) {
+        case Qt::LeftButton: return rdp_pointer::kButton1;
+        case Qt::RightButton: return rdp_pointer::kButton2;
+        case Qt::MiddleButton: return rdp_pointer::kButton3;
+        default: return 0;  // the extra buttons travel as extended events, which this view does not send
+    }
+}
+
+}  // namespace
+
+TRemoteDesktopView::TRemoteDesktopView(IRemoteDisplay* display, QWidget* parent) : QWidget(parent) {
+    // Every key, Tab included, belongs to the session while the view has focus.
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_KeyCompression, false);
+    SetDisplay(display);
+}
+
+TRemoteDesktopView::~TRemoteDesktopView() { SetDisplay(nullptr); }
+
+void TRemoteDesktopView::SetDisplay(IRemoteDisplay* display) {
+    if (display == display_) return;
+    if (display_) display_->SetDisplayListener(nullptr);
+    heldKeys_.clear();
+    display_ = display;
+    if (display_) display_->SetDisplayListener(this);
+}
+
+void TRemoteDesktopView::OnDesktopResized(int32_t width, int32_t height) {
+    if (width <= 0 || height <= 0) {
+        image_ = QImage();
+    } else if (image_.width() != width || image_.height() != height) {
+        image_ = QImage(width, height, QImage::Format_RGB32);
+        if (image_.isNull()) return;  // too large to allocate: stay empty rather than fail later
+        image_.fill(Qt::black);
+    }
+    updateGeometry();
+    update();
+}
+
+void TRemoteDesktopView::OnFrameDamaged(const std::vector<TRect>& damaged) {
+    if (!display_ || image_.isNull() || damaged.empty()) return;
+    std::vector<QRect> copied;
+    copied.reserve(damaged.size());
+    display_->ReadFrame([&](const TFrameView& frame) {
+        if (!frame.pixels || frame.width <= 0 || frame.height <= 0 || frame.stride <= 0) return;
+        // A row never reaches past its stride, whatever the width claims.
+        const int64_t frameWidth = std::min<int64_t>(frame.width, frame.stride / kBytesPerPixel);
+        const int64_t width = std::min<int64_t>(frameWidth, image_.width());
+        const int64_t height = std::min<int64_t>(frame.height, image_.height());
+        for (const TRect& damage : damaged) {
+            const QRect rect = ClippedDamage(damage, width, height);
+            if (rect.isEmpty()) continue;
+            for (int row = rect.top(); row <= rect.bottom(); ++row) {
+                const uint8_t* source = frame.pixels + static_cast<size_t>(row) * static_cast<size_t>(frame.stride) +
+                                        static_cast<size_t>(rect.left()) * kBytesPerPixel;
+                uint8_t* target = image_.scanLine(row) + static_cast<size_t>(rect.left()) * kBytesPerPixel;
+                CopyRow(source, target, rect.width());
+            }
+            copied.push_back(rect);
+        }
+    });
+    // Repaint outside the frame's lock.
+    for (const QRect& rect : copied) update(rect);
+}
+
+QSize TRemoteDesktopView::sizeHint() const {
+    return image_.isNull() ? QWidget::sizeHint() : image_.size();
+}
+
+bool TRemoteDesktopView::event(QEvent* event) {
+    // Claiming the shortcut override keeps the application's shortcuts (and the
+    // dialogs' default buttons) from taking keys meant for the session.
+    if (event->type() == QEvent::ShortcutOverride) {
+        event->accept();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool TRemoteDesktopView::focusNextPrevChild(bool) {
+    // Tab and Backtab go to the session instead of moving the focus.
+    return false;
+}
+
+void TRemoteDesktopView::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QRect area = event->rect();
+    if (!image_.isNull()) {
+        const QRect fromImage = area.intersected(image_.rect());
+        if (!fromImage.isEmpty()) painter.drawImage(fromImage.topLeft(), image_, fromImage);
+    }
+    // Whatever lies beyond the desktop (a widget larger than the session) is black.
+    QRegion outside(area);
+    if (!image_.isNull()) outside -= QRegion(image_.rect());
+    for (const QRect& rect : outside) painter.fillRect(rect, Qt::black);
+}
+
+QPoint TRemoteDesktopView::DesktopPoint(const QPointF& widgetPoint) const {
+    // While a button is held the pointer may leave the widget; the server only
+    // understands positions on its desktop.
+    const int maxX = image_.isNull() ? 0 : image_.width() - 1;
+    const int maxY = image_.isNull() ? 0 : image_.height() - 1;
+    const QPoint point = widgetPoint.toPoint();
+    return QPoint(std::clamp(point.x(), 0, std::max(maxX, 0)), std::clamp(point.y(), 0, std::max(maxY, 0)));
+}
+
+void TRemoteDesktopView::SendButton(Qt::MouseButton button, bool down, const QPointF& position) {
+    const uint16_t flag = ButtonFlag(button);
+    if (!display_ || flag == 0) return;
+    const QPoint point = DesktopPoint(position);
+    display_->SendMouseEvent(static_cast<uint16_t>(flag | (down ? rdp_pointer::kDown : 0)), point.x(), point.y());
+}
+
+void TRemoteDesktopView::mouseMoveEvent(QMouseEvent* event) {
+    if (!display_) return;
+    const QPoint point = DesktopPoint(event->position());
+    display_->SendMouseEvent(rdp_pointer::kMove, point.x(), point.y());
+    event->accept();
+}
+
+void TRemoteDesktopView::mousePressEvent(QMouseEvent* event) {
+    SendButton(event->button(), true, event->position());
+    event->accept();
+}
+
+void TRemoteDesktopView::mouseReleaseEvent(QMouseEvent* event) {
+    SendButton(event->button(), false, event->position());
+    event->accept();
+}
+
+void TRemoteDesktopView::mouseDoubleClickEvent(QMouseEvent* event) {
+    // Qt turns the second press of a double click into this event; the server
+    // recognises double clicks itself and needs the plain press.
+    SendButton(event->button(), true, event->position());
+    event->accept();
+}
+
+void TRemoteDesktopView::wheelEvent(QWheelEvent* event) {
+    event->accept();
+    if (!display_) return;
+    int delta = event->angleDelta().y();
+    if (delta == 0) return;
+    const QPoint point = DesktopPoint(event->position());
+    // The rotation field holds a nine-bit two's complement value: a large turn goes
+    // out as several events of at most one notch each.
+    while (delta != 0) {
+        const int step = std::clamp(delta, -rdp_pointer::kWheelNotch, rdp_pointer::kWheelNotch);
+        delta -= step;
+        const uint16_t rotation = static_cast<uint16_t>(step) & rdp_pointer::kWheelRotationMask;
+        uint16_t flags = static_cast<uint16_t>(rdp_pointer::kWheel | rotation);
+        if (step < 0) flags |= rdp_pointer::kWheelNegative;
+        display_->SendMouseEvent(flags, point.x(), point.y());
+    }
+}
+
+void TRemoteDesktopView::keyPressEvent(QKeyEvent* event) {
+    event->accept();
+    const uint32_t keycode = event->nativeScanCode();
+    if (!display_ || keycode == 0) return;
+    // Auto-repeat arrives as repeated presses; the server repeats a key that is
+    // pressed again without a release, as a local keyboard would.
+    heldKeys_.insert(keycode);
+    display_->SendKeyEvent(keycode, true);
+}
+
+void TRemoteDesktopView::keyReleaseEvent(QKeyEvent* event) {
+    event->accept();
+    const uint32_t keycode = event->nativeScanCode();
+    if (!display_ || keycode == 0) return;
+    // X11 pairs each repeated press with a synthetic release; only the real
+    // release at the end lets the key go.
+    if (event->isAutoRepeat()) return;
+    heldKeys_.erase(keycode);
+    display_->SendKeyEvent(keycode, false);
+}
+
+void TRemoteDesktopView::focusOutEvent(QFocusEvent* event) {
+    // A key released while another window has the focus never reaches us; let the
+    // session see it up now rather than repeating it forever.
+    ReleaseHeldKeys();
+    QWidget::focusOutEvent(event);
+}
+
+void TRemoteDesktopView::ReleaseHeldKeys() {
+    std::set<uint32_t> held;
+    held.swap(heldKeys_);
+    if (!display_) return;
+    for (uint32_t keycode : held) display_->SendKeyEvent(keycode, false);
+}
+
+}  // namespace kiv

@@ -1,0 +1,100 @@
+#include "platform/qt/SessionWindow.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QRegion>
+#include <QScreen>
+
+#include "platform/qt/X11Atoms.h"
+
+namespace kiv {
+
+namespace {
+
+TRect ToRect(const QRect& r) { return TRect{r.x(), r.y(), r.width(), r.height()}; }
+
+}  // namespace
+
+std::vector<TMonitor> QtMonitors() {
+    std::vector<TMonitor> monitors;
+    QScreen* primary = QGuiApplication::primaryScreen();
+    if (primary) monitors.push_back({ToRect(primary->geometry()), ToRect(primary->availableGeometry())});
+    for (QScreen* screen : QGuiApplication::screens())
+        if (screen != primary) monitors.push_back({ToRect(screen->geometry()), ToRect(screen->availableGeometry())});
+    return monitors;
+}
+
+TSessionWindow::TSessionWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
+    setObjectName("frmClientForm");
+    cover_ = new QWidget(this);
+    cover_->setObjectName("pnl1");
+    cover_->setAutoFillBackground(true);
+    QPalette white = cover_->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    cover_->setPalette(white);
+    cover_->hide();
+}
+
+void TSessionWindow::SetContent(QWidget* content) {
+    content_ = content;
+    content_->setParent(this);
+    content_->setGeometry(rect());
+    content_->show();
+    cover_->raise();
+}
+
+void TSessionWindow::SetCaption(const std::string& caption) { setWindowTitle(QString::fromUtf8(caption.c_str())); }
+
+// An empty mask would remove the shape altogether: "nothing" is one pixel outside.
+void TSessionWindow::SetEmptyRegion() { setMask(QRegion(-1, -1, 1, 1)); }
+
+void TSessionWindow::SetWholeRegion() { clearMask(); }
+
+void TSessionWindow::SetRegion(const TRect& r) { setMask(QRegion(r.x, r.y, r.width, r.height)); }
+
+void TSessionWindow::ShowCover(bool visible) {
+    cover_->setGeometry(rect());
+    cover_->setVisible(visible);
+    if (visible) cover_->raise();
+}
+
+bool TSessionWindow::CoverVisible() const { return cover_->isVisible(); }
+
+void TSessionWindow::PlaceWindow() {
+    if (!placement) return;
+    const TPlacement p = placement();
+    setGeometry(p.rect.x, p.rect.y, p.rect.width, p.rect.height);
+    if (p.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TSessionWindow::SetVisible(bool visible) {
+    if (visible && skipTaskbar_) {
+        (void)winId();
+        SetSkipTaskbar(*windowHandle());
+    }
+    setVisible(visible);
+}
+
+void TSessionWindow::BringToFront() {
+    raise();
+    activateWindow();
+}
+
+void TSessionWindow::SetToolWindowStyle() {
+    skipTaskbar_ = true;
+    (void)winId();  // the X window must exist before its state is set, and before it is shown
+    SetSkipTaskbar(*windowHandle());
+}
+
+void TSessionWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    if (onCloseRequested) onCloseRequested();
+}
+
+void TSessionWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (content_) content_->setGeometry(rect());
+    cover_->setGeometry(rect());
+}
+
+}  // namespace kiv

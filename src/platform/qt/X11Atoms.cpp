@@ -1,0 +1,88 @@
+#include "platform/qt/X11Atoms.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace kiv {
+
+namespace {
+
+xcb_connection_t* Connection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    if (!reply) return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+xcb_window_t Root(xcb_connection_t* c) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    return screen ? screen->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+}  // namespace
+
+bool OnX11() { return Connection() != nullptr; }
+
+void SetSkipTaskbar(QWindow& window) {
+    xcb_connection_t* c = Connection();
+    if (!c) return;
+    const xcb_window_t id = static_cast<xcb_window_t>(window.winId());
+    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t hints[2] = {Atom(c, "_NET_WM_STATE_SKIP_TASKBAR"), Atom(c, "_NET_WM_STATE_SKIP_PAGER")};
+    if (!window.isVisible()) {
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, id, state, XCB_ATOM_ATOM, 32, 2, hints);
+    } else {
+        // A mapped window changes its state through a request to the window manager.
+        for (xcb_atom_t hint : hints) {
+            xcb_client_message_event_t event{};
+            event.response_type = XCB_CLIENT_MESSAGE;
+            event.format = 32;
+            event.window = id;
+            event.type = state;
+            event.data.data32[0] = 1;  // add
+            event.data.data32[1] = hint;
+            event.data.data32[3] = 1;  // a normal application
+            xcb_send_event(c, 0, Root(c),
+                           XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                           reinterpret_cast<const char*>(&event));
+        }
+    }
+    xcb_flush(c);
+}
+
+std::optional<TRect> SystemTrayRect() {
+    xcb_connection_t* c = Connection();
+    if (!c) return std::nullopt;
+    const xcb_atom_t selection = Atom(c, "_NET_SYSTEM_TRAY_S0");
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    if (!owner) return std::nullopt;
+    const xcb_window_t tray = owner->owner;
+    std::free(owner);
+    if (tray == XCB_WINDOW_NONE) return std::nullopt;
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, tray), nullptr);
+    if (!geometry) return std::nullopt;
+    const TRect size{0, 0, geometry->width, geometry->height};
+    std::free(geometry);
+    xcb_translate_coordinates_reply_t* at =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, tray, Root(c), 0, 0), nullptr);
+    if (!at) return std::nullopt;
+    const TRect rect{at->dst_x, at->dst_y, size.width, size.height};
+    std::free(at);
+    return rect;
+}
+
+}  // namespace kiv

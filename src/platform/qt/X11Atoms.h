@@ -1,0 +1,19 @@
+#pragma once
+// The few X11 window-manager hints Qt has no API for.
+#include <optional>
+
+#include "platform/RemoteDisplay.h"  // TRect
+
+class QWindow;
+
+namespace kiv {
+
+// _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER on a window that is not mapped yet
+// (a mapped window is asked through the window manager).
+void SetSkipTaskbar(QWindow& window);
+// The screen rectangle of the notification area: the owner of _NET_SYSTEM_TRAY_S0.
+std::optional<TRect> SystemTrayRect();
+// The X connection exists (xcb platform).
+bool OnX11();
+
+}  // namespace kiv
