@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 
+#include "channels/SmlTaskbarIcon.h"
 #include "desktop/HandOverRecord.h"
 #include "infra/CodePage.h"
 #include "infra/DebugLog.h"
@@ -62,9 +63,15 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
     msgShell_ = std::make_unique<TMsgShell>(*this, ports_.desktop, ports_.usb, reconnectPolicy_,
                                             TShellContext{record_.ScreenFull, settings_.swapMouseButtons,
                                                           settings_.monitorMode});
+    if (record_.ScreenFull == 3) {
+        msgSml_ = std::make_unique<TMsgSml>(
+            *this, TSmlPorts{ports_.taskbarWindows, ports_.seamlessSurface, ports_.iconDecoder, &ports_.desktop});
+        msgSml_->SetOverlayIcon(MakeOverlayBadge());
+    }
     router_.SetRdpClient(rdpClient_.get());
     TChannelRouter::THandlers handlers;
     handlers.shell = msgShell_.get();
+    handlers.seamless = msgSml_.get();
     router_.SetHandlers(handlers);
 
     InitProgram(commandLine);
@@ -414,7 +421,8 @@ void TfrmClientForm::ShowSessionWindow() {
     ports_.view.PlaceWindow();
     if (record_.ScreenFull == 3) {
         // The seamless windows shape the window; until one exists nothing shows.
-        ports_.view.SetEmptyRegion();
+        if (msgSml_ && msgSml_->WindowList.Count() > 0) msgSml_->ReClip();
+        else ports_.view.SetEmptyRegion();
     } else {
         ports_.view.SetWholeRegion();
     }
@@ -532,6 +540,7 @@ void TfrmClientForm::Shutdown() {
         stepInfo_.reset();
         router_.SetHandlers({});
         router_.SetRdpClient(nullptr);
+        msgSml_.reset();
         msgShell_.reset();
         rdpClient_.reset();
         pendingLaunches_.clear();

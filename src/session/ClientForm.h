@@ -12,6 +12,7 @@
 
 #include "channels/ChannelRouter.h"
 #include "channels/MsgShell.h"
+#include "channels/MsgSml.h"
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
 #include "platform/DesktopFacts.h"
@@ -23,6 +24,7 @@
 #include "platform/ProgressView.h"
 #include "platform/RemoteDesktopControl.h"
 #include "platform/SessionWindowView.h"
+#include "platform/TaskbarWindows.h"
 #include "platform/Timer.h"
 #include "platform/UsbLibrary.h"
 #include "session/KivMessageBox.h"
@@ -62,6 +64,11 @@ struct TClientFormPorts {
     std::function<std::string()> fingerPrint;
     std::function<bool(const std::string&)> runRepairTool;
     TClientFacts clientFacts;
+    // Seamless mode: the taskbar windows of the server's windows, the windows the
+    // clipping shapes, and the decoder of compressed icon images.
+    ITaskbarWindows* taskbarWindows = nullptr;
+    ISeamlessSurface* seamlessSurface = nullptr;
+    const IIconImageDecoder* iconDecoder = nullptr;
 };
 
 // What the program entry read before the session window was set up.
@@ -125,6 +132,7 @@ public:
     const std::deque<std::string>& PendingLaunches() const { return pendingLaunches_; }
     TRdpClient* RdpClient() const { return rdpClient_.get(); }
     TMsgShell* MsgShell() const { return msgShell_.get(); }
+    TMsgSml* MsgSml() const { return msgSml_.get(); }
     TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
     TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
 
@@ -166,6 +174,7 @@ private:
     std::unique_ptr<IHandOverEndpoint> virFileIpc_;
     std::unique_ptr<TRdpClient> rdpClient_;
     std::unique_ptr<TMsgShell> msgShell_;
+    std::unique_ptr<TMsgSml> msgSml_;
     TChannelRouter router_;
 
     std::unique_ptr<ITimer> timerLogon_;

@@ -1,0 +1,135 @@
+// What one seamless update costs: the server shell moves a window, the handler
+// updates its record and re-clips the session window from scratch over every
+// window it knows. Figures for 10, 100 and 200 windows; a quarter of the
+// windows carry a region of a few rectangles, as shaped windows do.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <vector>
+
+#include "channels/ByteOrder.h"
+#include "channels/ChannelPayload.h"
+#include "channels/MsgSml.h"
+
+namespace {
+
+using namespace kiv;
+
+struct Host : IChannelHost {
+    void OnChannelSendData(const std::string&, const TBytes&) override {}
+    void OnSessionStateChanged(uint16_t, int32_t) override {}
+    TWindowHandle MainFormHandle() const override { return 1; }
+};
+
+struct Taskbar : ITaskbarWindows {
+    void SetEventSink(ITaskbarWindowEvents*) override {}
+    TTaskbarHandle CreateTaskbarWindow(const std::string&, const TIconImage*, const std::u16string&) override {
+        return next++;
+    }
+    void DestroyTaskbarWindow(TTaskbarHandle) override {}
+    bool WindowExists(TTaskbarHandle) const override { return true; }
+    void SetTitle(TTaskbarHandle, const std::u16string&) override {}
+    void ShowTaskbarWindow(TTaskbarHandle) override {}
+    void HideTaskbarWindow(TTaskbarHandle) override {}
+    bool MinimizeTaskbarWindow(TTaskbarHandle) override { return true; }
+    bool IsActiveWindow(TTaskbarHandle) const override { return false; }
+    bool ForceForegroundWindow(TTaskbarHandle) override { return true; }
+    void CursorPos(int32_t& x, int32_t& y) const override { x = y = 0; }
+    TTaskbarHandle next = 1;
+};
+
+// Keeps the shape as the Qt adapter would receive it.
+struct Surface : ISeamlessSurface {
+    void SetSessionRegion(const std::vector<TRect>& r) override { rects = r.size(); }
+    void SetImeRegion(const std::vector<TRect>&) override {}
+    void ActivateSessionWindow() override {}
+    TRect PrimaryScreen() const override { return TRect{0, 0, 1920, 1080}; }
+    std::size_t rects = 0;
+};
+
+TBytes Update(int64_t handle, int16_t left, int16_t top, bool shaped) {
+    const std::u16string title = u"Quarterly report.xlsx - Spreadsheet";
+    TBytes region;
+    if (shaped) {
+        region.assign(32, 0);
+        WriteU32(&region[0], 32);
+        WriteU32(&region[8], 5);
+        // Rounded top corners: four narrow bands, then the body.
+        for (int i = 0; i < 5; ++i) {
+            const int32_t r[4] = {i < 4 ? 4 - i : 0, i * 2, i < 4 ? 300 - (4 - i) : 300, i < 4 ? i * 2 + 2 : 200};
+            for (int32_t v : r) {
+                region.resize(region.size() + 4);
+                WriteI32(&region[region.size() - 4], v);
+            }
+        }
+    }
+    TBytes m(kSmlHeaderSize, 0);
+    m[0] = 0x3F;
+    m[1] = 0xEE;
+    m[2] = 0x03;
+    for (int i = 0; i < 8; ++i) m[3 + i] = static_cast<uint8_t>(static_cast<uint64_t>(handle) >> (8 * i));
+    WriteU16(&m[11], SML_CREATE_MOVE);
+    m[13] = 1;
+    WriteU32(&m[18], static_cast<uint32_t>(region.size()));
+    WriteI16(&m[26], left);
+    WriteI16(&m[28], top);
+    WriteI16(&m[30], static_cast<int16_t>(left + 300));
+    WriteI16(&m[32], static_cast<int16_t>(top + 200));
+    WriteU32(&m[34], static_cast<uint32_t>(title.size() * 2));
+    for (char16_t unit : title) {
+        m.push_back(static_cast<uint8_t>(unit));
+        m.push_back(static_cast<uint8_t>(unit >> 8));
+    }
+    m.insert(m.end(), region.begin(), region.end());
+    return m;
+}
+
+// Windows spread over the screen, overlapping their neighbours.
+int16_t LeftOf(int64_t i) { return static_cast<int16_t>((i * 97) % 1600); }
+int16_t TopOf(int64_t i) { return static_cast<int16_t>((i * 53) % 860); }
+
+void BM_SeamlessUpdate(benchmark::State& state) {
+    Host host;
+    Taskbar taskbar;
+    Surface surface;
+    TMsgSml sml(host, TSmlPorts{&taskbar, &surface, nullptr, nullptr});
+    const int64_t windows = state.range(0);
+    for (int64_t i = 0; i < windows; ++i) {
+        const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
+        sml.OnRecvbuffer(m.buffer.data(), m.len);
+    }
+    // The updates of a window being dragged, prepared as the channel hands them over.
+    std::vector<TReceivedMessage> moves;
+    for (int step = 0; step < 64; ++step)
+        moves.push_back(UnwrapReceived(Update(1 + step % windows, static_cast<int16_t>(LeftOf(step) + step),
+                                              static_cast<int16_t>(TopOf(step) + step), step % 4 == 0)));
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const TReceivedMessage& m = moves[next++ % moves.size()];
+        sml.OnRecvbuffer(m.buffer.data(), m.len);
+        benchmark::DoNotOptimize(surface.rects);
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["shape_rects"] = static_cast<double>(surface.rects);
+}
+BENCHMARK(BM_SeamlessUpdate)->Arg(10)->Arg(100)->Arg(200);
+
+// The clipping alone, as after a message that changed nothing (Flags 0).
+void BM_SeamlessClipOnly(benchmark::State& state) {
+    Host host;
+    Taskbar taskbar;
+    Surface surface;
+    TMsgSml sml(host, TSmlPorts{&taskbar, &surface, nullptr, nullptr});
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
+        sml.OnRecvbuffer(m.buffer.data(), m.len);
+    }
+    for (auto _ : state) {
+        sml.ReClip();
+        benchmark::DoNotOptimize(surface.rects);
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_SeamlessClipOnly)->Arg(10)->Arg(100)->Arg(200);
+
+}  // namespace

@@ -1,0 +1,428 @@
+#include "channels/MsgSml.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "channels/ByteOrder.h"
+#include "channels/ChannelPayload.h"
+#include "channels/SmlIcon.h"
+#include "channels/SmlRegionBlock.h"
+#include "channels/SmlTaskbarIcon.h"
+#include "channels/SmlWindowMsg.h"
+#include "infra/DebugLog.h"
+
+namespace kiv {
+
+namespace {
+
+constexpr const char* kActPrefix = "[无缝单元-处理服务器消息]";
+constexpr const char* kProcPrefix = "[TMsgSml.DummyWindowCallbackProc]";
+constexpr uint64_t kSysCommandMask = 0xFFF0;
+constexpr uint64_t kSysCommandClose = 0xF060;
+
+__attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return text;
+}
+
+void LogSml(const std::string& line) {
+    if (DebugSwitches[dmSml]) WriteLog(line);
+}
+
+void LogAct(const std::string& text) {
+    if (DebugSwitches[dmSml]) WriteLog(std::string(kActPrefix) + text);
+}
+
+void LogProc(const std::string& text) {
+    if (DebugSwitches[dmSml]) WriteLog(std::string(kProcPrefix) + text);
+}
+
+std::string HandleAndRect(const char* prefix, int64_t handle, int left, int top, int right, int bottom) {
+    return Printf("%sHandle:0x%.4llx left=%.4d top=%.4d right=%.4d bottom=%.4d", prefix,
+                  static_cast<unsigned long long>(handle), left, top, right, bottom);
+}
+
+void WriteI64(uint8_t* p, int64_t value) {
+    const auto v = static_cast<uint64_t>(value);
+    for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+int64_t ReadI64(const uint8_t* p) {
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    return static_cast<int64_t>(v);
+}
+
+TSmlClientMsg NewClientMsg() {
+    TSmlClientMsg message{};
+    message[0] = kSmlSignature[0];
+    message[1] = kSmlSignature[1];
+    message[2] = kSmlSignature[2];
+    return message;
+}
+
+// x in the low 16 bits, y in the high 16 bits.
+uint32_t PackCursor(int32_t x, int32_t y) {
+    return (static_cast<uint32_t>(y) << 16) | (static_cast<uint32_t>(x) & 0xFFFF);
+}
+
+void StoreRectAndRegion(TSmlWindowRec& record, const TSmlWindowMsg& header,
+                        const std::optional<std::vector<uint8_t>>& region) {
+    record.Left = header.Left;
+    record.Top = header.Top;
+    record.Right = header.Right;
+    record.Bottom = header.Bottom;
+    // The record gives up the block it held; a copy keeps the message's own
+    // block valid for the further steps of the same message.
+    record.Region = region ? *region : std::vector<uint8_t>();
+    record.RegionSize = static_cast<uint32_t>(record.Region.size());
+}
+
+// A minimized server window is parked far off the screen.
+bool Parked(const TSmlWindowRec& r) { return r.Left < 0 && r.Top < 0 && r.Right < 0 && r.Bottom < 0; }
+
+TSmlRect WindowRect(const TSmlWindowRec& r) {
+    // Like a rectangle region, whichever way round the edges came.
+    return TSmlRect{std::min<int32_t>(r.Left, r.Right), std::min<int32_t>(r.Top, r.Bottom),
+                    std::max<int32_t>(r.Left, r.Right), std::max<int32_t>(r.Top, r.Bottom)};
+}
+
+}  // namespace
+
+TMsgSml::TMsgSml(IChannelHost& host, TSmlPorts ports)
+    : TMsgBase(host, "CSML", kSmlSignature), WindowList(ports.taskbar), ports_(ports) {
+    if (ports_.surface) {
+        const TRect screen = ports_.surface->PrimaryScreen();
+        if (screen.width > 0 && screen.height > 0) {
+            ScreenWidth = screen.width;
+            ScreenHeight = screen.height;
+        }
+    }
+    if (ports_.taskbar) ports_.taskbar->SetEventSink(this);
+}
+
+TMsgSml::~TMsgSml() {
+    WindowList.Clear();
+    if (ports_.taskbar) ports_.taskbar->SetEventSink(nullptr);
+}
+
+void TMsgSml::OnRecvbuffer(const uint8_t* buffer, int32_t len) {
+    if (DebugSwitches[dmMain]) WriteLog("[TMsgSml.OnRecvbuffer] begin, BufferSize = " + std::to_string(len));
+    try {
+        const std::optional<TSmlParts> parts = SplitSmlWindowMsg(buffer, len);
+        if (!parts) return;
+        const TSmlWindowMsg& header = parts->header;
+        const std::u16string title = ReadSmlTitle(parts->title);
+        std::optional<TIconImage> icon;
+        if (header.IconSize != 0) icon = LoadIconFile(parts->icon, ports_.iconDecoder);
+        std::optional<std::vector<uint8_t>> region;
+        if (header.RegionSize != 0) region = MakeScreenRegionBlock(parts->region, header.Left, header.Top);
+        Act(header, title, icon, region);
+        if (DebugSwitches[dmMain]) WriteLog("[TMsgSml.OnRecvbuffer] doclip");
+        DoClip(header);
+    } catch (const std::exception& error) {
+        if (DebugSwitches[dmMain]) WriteLog(std::string("[截屏接收消息]Exception:") + error.what());
+    } catch (...) {
+        if (DebugSwitches[dmMain]) WriteLog("[截屏接收消息]Exception:");
+    }
+}
+
+TSmlWindowRec* TMsgSml::Find(int64_t serverHandle) {
+    return WindowList.GetItem(WindowList.IndexOfServer(serverHandle));
+}
+
+bool TMsgSml::HasLiveWindow(const TSmlWindowRec& record) const {
+    return record.ClientHandle != 0 && ports_.taskbar != nullptr && ports_.taskbar->WindowExists(record.ClientHandle);
+}
+
+void TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
+                  const std::optional<std::vector<uint8_t>>& region) {
+    const std::string titleText = DebugSwitches[dmSml] ? Utf16ToUtf8(title) : std::string();  // for log lines only
+
+    // 1. A title change of a window with a taskbar button, and nothing else.
+    if (header.Flags == SML_TITLE && header.InTaskbar != 0) {
+        if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
+            LogAct("改变窗口标题：" + titleText);
+            ports_.taskbar->SetTitle(record->ClientHandle, title);
+        }
+        return;
+    }
+    // 2. Create or update.
+    if (header.Flags & kSmlCreateOrUpdateBits) CreateOrUpdate(header, title, icon, region);
+    // 3. Destroy.
+    if (header.Flags & SML_DESTROY) {
+        LogAct("销毁窗口");
+        LogSml(Printf("Handle:0x%.4llx", static_cast<unsigned long long>(header.ServerHandle)));
+        WindowList.Delete(WindowList.IndexOfServer(header.ServerHandle));
+    }
+    // 4. Show.
+    if (header.Flags & SML_SHOW) {
+        LogAct("显示窗口");
+        if (TSmlWindowRec* record = Find(header.ServerHandle)) {
+            LogSml("w:" + titleText + ",show");
+            if (HasLiveWindow(*record)) {
+                ports_.taskbar->ShowTaskbarWindow(record->ClientHandle);
+                StoreRectAndRegion(*record, header, region);
+            }
+        }
+    }
+    // 5. Hide.
+    if (header.Flags & SML_HIDE) {
+        LogAct("隐藏窗口");
+        if (TSmlWindowRec* record = Find(header.ServerHandle)) {
+            LogSml("w:" + titleText + ",hide");
+            if (HasLiveWindow(*record)) {
+                ports_.taskbar->HideTaskbarWindow(record->ClientHandle);
+                StoreRectAndRegion(*record, header, region);
+            }
+        }
+    }
+    // 6. Icon: taken only when a record is created.
+    if (header.Flags & SML_ICON) LogAct("窗口ICON改变了");
+    // 7. Activate: an already active taskbar window is not minimized by the same message.
+    if (header.Flags & SML_ACTIVATE) {
+        LogAct("窗口激活");
+        if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
+            StoreRectAndRegion(*record, header, region);
+            if (ports_.taskbar->IsActiveWindow(record->ClientHandle)) return;
+            LogSml(Printf("-Client Recv MSG ClientHandle=%llx", static_cast<unsigned long long>(record->ClientHandle)));
+        }
+    }
+    // 8. Minimize.
+    if (header.Flags & SML_MINIMIZE) {
+        LogAct("窗口最小化");
+        LogSml(HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom));
+        if (TSmlWindowRec* record = Find(header.ServerHandle)) {
+            StoreRectAndRegion(*record, header, region);
+            if (ports_.taskbar) ports_.taskbar->MinimizeTaskbarWindow(record->ClientHandle);
+        }
+    }
+}
+
+void TMsgSml::CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& title,
+                             const std::optional<TIconImage>& icon,
+                             const std::optional<std::vector<uint8_t>>& region) {
+    LogAct("创建窗口,改变窗口位置");
+    LogSml(HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom));
+    if (TSmlWindowRec* record = Find(header.ServerHandle)) {
+        StoreRectAndRegion(*record, header, region);
+        // Whether a window has a taskbar button was decided when its record was made.
+        if (record->InTaskbar != 0 && HasLiveWindow(*record)) {
+            LogAct("窗口位置大小改变时，设置任务栏标题");
+            ports_.taskbar->SetTitle(record->ClientHandle, title);
+        }
+        return;
+    }
+    TSmlWindowRec record;
+    record.ServerHandle = header.ServerHandle;
+    record.InTaskbar = header.InTaskbar;
+    if (icon) {
+        LogAct("开始图标制作");
+        record.Icon = MakeTaskbarIcon(*icon);
+    }
+    StoreRectAndRegion(record, header, region);
+    LogAct("根据需要创建任务栏按钮");
+    processBarWindow(record, header, title, record.Icon ? &*record.Icon : nullptr);
+    WindowList.Add(record);
+    LogAct("新窗口处理完成");
+}
+
+void TMsgSml::processBarWindow(TSmlWindowRec& record, const TSmlWindowMsg& header, const std::u16string& title,
+                               const TIconImage* icon) {
+    if (record.ServerHandle == 0 || record.InTaskbar == 0 || static_cast<uint32_t>(header.Style) == MenuWindowStyle)
+        return;
+    record.ClientHandle = CreateTaskbarWindow("TKiv" + std::to_string(record.ServerHandle), icon, title);
+    if (DebugSwitches[dmSml]) {
+        WriteLog("[processBarWindow]Title=" + Utf16ToUtf8(title));
+        WriteLog(Printf("[processBarWindow]Before Create Window: ServerHandle=0x%.4llx,ClientHanlde=0x%.4llx",
+                        static_cast<unsigned long long>(record.ServerHandle),
+                        static_cast<unsigned long long>(record.ClientHandle)));
+    }
+}
+
+TTaskbarHandle TMsgSml::CreateTaskbarWindow(const std::string& className, const TIconImage* icon,
+                                            const std::u16string& title) {
+    if (ports_.taskbar == nullptr) return 0;
+    const TTaskbarHandle window = ports_.taskbar->CreateTaskbarWindow(className, icon, title);
+    if (window == 0) return 0;
+    const bool active = ForceForegroundWindow(window);
+    LogSml(active ? "[Active TaskBar Windows Ok]" : "[Active TaskBar Windows Failer]");
+    return window;
+}
+
+bool TMsgSml::ForceForegroundWindow(TTaskbarHandle window) {
+    return ports_.taskbar != nullptr && ports_.taskbar->ForceForegroundWindow(window);
+}
+
+TIconImage TMsgSml::MakeTaskbarIcon(const TIconImage& serverIcon) const {
+    return ComposeTaskbarIcon(serverIcon, OverlayIcon);
+}
+
+void TMsgSml::DoClip(const TSmlWindowMsg& header) {
+    if (header.Flags == SML_TITLE) return;
+    ClipNow();
+}
+
+void TMsgSml::ReClip() { ClipNow(); }
+
+void TMsgSml::ClipNow() {
+    LogSml("[DoClip]...");
+    std::vector<TSmlRect> parts{{0, 0, 1, 1}};  // the session window always keeps its corner pixel
+    for (int i = 0; i < WindowList.Count(); ++i) {
+        const TSmlWindowRec& record = *WindowList.GetItem(i);
+        LogSml(HandleAndRect("Clip...", record.ServerHandle, record.Left, record.Top, record.Right, record.Bottom));
+        if (Parked(record)) continue;
+        const TSmlRect window = WindowRect(record);
+        if (record.Region.empty()) {
+            parts.push_back(window);
+            continue;
+        }
+        for (const TSmlRect& r : RegionBlockRects(record.Region)) {
+            const TSmlRect inside = Intersect(window, r);
+            if (!inside.Empty()) parts.push_back(inside);
+        }
+    }
+    TSmlRegion region;
+    try {
+        region = TSmlRegion::Union(std::move(parts));
+    } catch (const std::bad_alloc&) {
+        region = TSmlRegion();
+    }
+    if (region.Empty()) region = TSmlRegion::Union({{0, 0, ScreenWidth, ScreenHeight}});
+    lastClip_ = region;
+    if (ports_.surface) {
+        const std::vector<TRect> rects = region.ToRects();
+        ports_.surface->SetSessionRegion(rects);
+        ports_.surface->SetImeRegion(rects);
+    }
+    if (FirstClip) {
+        LogSml("[InitMainWindow]...");
+        FirstClip = false;
+    }
+}
+
+bool TMsgSml::SetClientToServerBuf(uint16_t command, TTaskbarHandle window, TSmlClientMsg& message) {
+    const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfClient(window));
+    if (record == nullptr) return false;
+    WriteI64(message.data() + kSmlServerHandleOffset, record->ServerHandle);
+    WriteU16(message.data() + kSmlCommandOffset, command);
+    return true;
+}
+
+int TMsgSml::SendBufferToSvr(const TSmlClientMsg& message) {
+    LogSml("[SendBufferToSvr]...");
+    try {
+        SendData(WrapForSending(message));
+    } catch (...) {
+        WindowList.Delete(WindowList.IndexOfServer(ReadI64(message.data() + kSmlServerHandleOffset)));
+        return -2;
+    }
+    return -1;
+}
+
+void TMsgSml::OnTaskbarMessage(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    // A window procedure lets nothing escape into the event loop.
+    try {
+        DummyWindowCallbackProc(window, message, wParam, lParam);
+    } catch (const std::exception& error) {
+        LogSml(std::string(kProcPrefix) + "Exception:" + error.what());
+    } catch (...) {
+        LogSml(std::string(kProcPrefix) + "Exception:");
+    }
+}
+
+void TMsgSml::DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam) {
+    TSmlClientMsg out = NewClientMsg();
+    uint8_t* data = out.data() + kSmlDataOffset;
+    uint16_t command = 0;
+    int32_t x = 0, y = 0;
+    switch (message) {
+        case kTaskbarKeyDown:
+            LogProc(std::to_string(message));
+            break;
+        case kTaskbarDestroy:
+            LogProc("WM_DESTROY出发了");
+            break;
+        case kTaskbarSize:
+            if (wParam == kSizeRestored || wParam == kSizeMaximized) {
+                WriteU32(data, kSmlDataRestored);
+                command = SML_CMD_ACTIVATE;
+            } else if (wParam == kSizeMinimized) {
+                WriteU32(data, kSmlDataMinimized);
+                command = SML_CMD_ACTIVATE;
+            }
+            break;
+        case kTaskbarActivate:
+            command = OnActivate(window, wParam, out);
+            break;
+        case kTaskbarClose:
+            LogProc("WM_CLOSE出发了");
+            command = SML_CMD_CLOSE;
+            break;
+        case kTaskbarEndSession:
+            LogProc("WM_ENDSESSION出发了");
+            WindowList.Clear();
+            break;
+        case kTaskbarSettingChange:
+            LogProc("WM_SETTINGCHANGE出发了");
+            if (wParam == kSettingWorkArea) {
+                const TRect work = ports_.desktop ? ports_.desktop->PrimaryWorkArea() : TRect{0, 0, ScreenWidth, ScreenHeight};
+                WorkArea = TSmlRect{work.x, work.y, work.x + work.width, work.y + work.height};
+                WriteI16(data, static_cast<int16_t>(WorkArea.left));
+                WriteI16(data + 2, static_cast<int16_t>(WorkArea.top));
+                WriteI16(data + 4, static_cast<int16_t>(WorkArea.right));
+                WriteI16(data + 6, static_cast<int16_t>(WorkArea.bottom));
+                command = SML_CMD_WORKAREA;
+            }
+            break;
+        case kTaskbarSysCommand:
+            LogProc("WM_SYSCOMMAND出发了");
+            if ((wParam & kSysCommandMask) == kSysCommandClose) LogSml("SC_CLOSE");
+            break;
+        case kTaskbarInitMenuPopup:
+            // This desktop shows no local window menu to wait for: the request for
+            // the server's menu comes as kTaskbarAfterMenuShow directly.
+            LogProc("WM_INITMENUPOPUP出发了");
+            break;
+        case kTaskbarExitMenuLoop:
+            if (ports_.taskbar) ports_.taskbar->CursorPos(x, y);
+            WriteU32(data, PackCursor(x, y));
+            LogProc("WM_EXITMENULOOP出发了");
+            command = SML_CMD_MENU_DONE;
+            break;
+        case kTaskbarMenuRequest:
+            menuPoint_ = lParam;
+            LogProc("313出发了");
+            break;
+        case kTaskbarAfterMenuShow:
+            LogProc("WM_AFTERMENUSHOW出发了");
+            if (ports_.taskbar) ports_.taskbar->CursorPos(x, y);
+            WriteU32(data, PackCursor(x, y));
+            command = SML_CMD_SYSMENU;
+            break;
+        default:
+            break;
+    }
+    if (command != 0 && SetClientToServerBuf(command, window, out)) SendBufferToSvr(out);
+}
+
+uint16_t TMsgSml::OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientMsg& message) {
+    const uint64_t state = wParam & 0xFFFF;
+    const uint64_t high = (wParam >> 16) & 0xFFFF;
+    LogSml(Printf("WM_ACTIVATE:Lower:%llx,High:%llx", static_cast<unsigned long long>(state),
+                  static_cast<unsigned long long>(high)));
+    if (state != kActivateActive && state != kActivateClickActive) return 0;
+    LogSml(Printf("WA_ACTIVE or  WA_CLICKACTIVE,Handle:%llx", static_cast<unsigned long long>(window)));
+    WriteU32(message.data() + kSmlDataOffset, static_cast<uint32_t>(wParam));
+    if (ports_.surface) ports_.surface->ActivateSessionWindow();
+    return SML_CMD_ACTIVATE;
+}
+
+}  // namespace kiv

@@ -1,0 +1,86 @@
+#pragma once
+// The seamless handler: keeps a record per server window the server shell
+// reports, gives each window that belongs on the taskbar a local taskbar window,
+// clips the session window (and the input-method window over it) to the union
+// of the server windows' areas, and sends what the user does with the taskbar
+// buttons back to the server shell.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "channels/ClientSMLManger.h"
+#include "channels/MsgBase.h"
+#include "channels/SmlMessages.h"
+#include "channels/SmlRegion.h"
+#include "platform/DesktopFacts.h"
+#include "platform/TaskbarWindows.h"
+
+namespace kiv {
+
+// The local windows the handler drives; any of them may be absent, and then
+// that part of the work is skipped (records and messages still are kept).
+struct TSmlPorts {
+    ITaskbarWindows* taskbar = nullptr;
+    ISeamlessSurface* surface = nullptr;
+    const IIconImageDecoder* iconDecoder = nullptr;
+    const IDesktopFacts* desktop = nullptr;  // the work area for SML_CMD_WORKAREA
+};
+
+class TMsgSml final : public TMsgBase, private ITaskbarWindowEvents {
+public:
+    TMsgSml(IChannelHost& host, TSmlPorts ports);
+    ~TMsgSml() override;
+
+    // Every received window update; len follows the payload rule.
+    void OnRecvbuffer(const uint8_t* buffer, int32_t len) override;
+
+    // -1 when sent; -2 when sending failed, and then the record of the message's
+    // ServerHandle is gone with its taskbar window.
+    int SendBufferToSvr(const TSmlClientMsg& message);
+    // Writes the ServerHandle of the window's record and the command; false (and
+    // nothing is to be sent) when the window has no record.
+    bool SetClientToServerBuf(uint16_t command, TTaskbarHandle window, TSmlClientMsg& message);
+    // Re-clips after a handled update, except after a title-only one (Flags 0x0001).
+    void DoClip(const TSmlWindowMsg& header);
+    // Clips from the records as they are now (the session window was shown again).
+    void ReClip();
+
+    void processBarWindow(TSmlWindowRec& record, const TSmlWindowMsg& header, const std::u16string& title,
+                          const TIconImage* icon);
+    // The icon serves as the window's large and small icon alike.
+    TTaskbarHandle CreateTaskbarWindow(const std::string& className, const TIconImage* icon,
+                                       const std::u16string& title);
+    bool ForceForegroundWindow(TTaskbarHandle window);
+    TIconImage MakeTaskbarIcon(const TIconImage& serverIcon) const;
+    void SetOverlayIcon(const TIconImage& icon) { OverlayIcon = icon; }
+    // The window procedure of every taskbar window.
+    void DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam);
+
+    TClientSMLWindowList WindowList;
+    bool FirstClip = true;
+    int32_t ScreenWidth = 1024;
+    int32_t ScreenHeight = 768;
+    TSmlRect WorkArea;  // the work area last sent with SML_CMD_WORKAREA
+    TIconImage OverlayIcon;
+
+    // The region last set on the session window.
+    const TSmlRegion& LastClip() const { return lastClip_; }
+
+private:
+    void OnTaskbarMessage(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam) override;
+    void Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
+             const std::optional<std::vector<uint8_t>>& region);
+    void CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& title,
+                        const std::optional<TIconImage>& icon, const std::optional<std::vector<uint8_t>>& region);
+    TSmlWindowRec* Find(int64_t serverHandle);
+    bool HasLiveWindow(const TSmlWindowRec& record) const;
+    uint16_t OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientMsg& message);
+    void ClipNow();
+
+    TSmlPorts ports_;
+    TSmlRegion lastClip_;
+    int64_t menuPoint_ = 0;  // where the taskbar button was clicked for its window menu
+};
+
+}  // namespace kiv

@@ -1,0 +1,73 @@
+#include "platform/qt/TaskbarWindow.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QWindowStateChangeEvent>
+
+namespace kiv {
+
+namespace {
+
+// Wide enough for window managers and panels to treat it as an ordinary window.
+constexpr int kWidth = 160;
+constexpr int kHeight = 40;
+
+}  // namespace
+
+TTaskbarWindow::TTaskbarWindow(const QString& title, const QIcon& icon, TReport report)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint), report_(std::move(report)) {
+    setObjectName("TaskbarWindow");
+    // Shown without taking the focus; the seamless handler activates it itself.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(title);
+    if (!icon.isNull()) setWindowIcon(icon);
+    resize(kWidth, kHeight);
+    move(0, 0);
+}
+
+QRegion TTaskbarWindow::NothingShown() { return QRegion(-1, -1, 1, 1); }
+
+bool TTaskbarWindow::event(QEvent* event) {
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::WindowDeactivate) {
+        uint64_t state = event->type() == QEvent::WindowActivate ? kActivateActive : kActivateInactive;
+        if (isMinimized()) state |= uint64_t{1} << 16;
+        report_(kTaskbarActivate, state);
+    }
+    return QWidget::event(event);
+}
+
+void TTaskbarWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange) return;
+    const Qt::WindowStates before = static_cast<QWindowStateChangeEvent*>(event)->oldState();
+    const Qt::WindowStates now = windowState();
+    if (now == before) return;
+    if (now & Qt::WindowMinimized) report_(kTaskbarSize, kSizeMinimized);
+    else if (now & Qt::WindowMaximized) report_(kTaskbarSize, kSizeMaximized);
+    else report_(kTaskbarSize, kSizeRestored);
+}
+
+void TTaskbarWindow::closeEvent(QCloseEvent* event) {
+    if (!event->spontaneous()) {
+        QWidget::closeEvent(event);
+        return;
+    }
+    // The panel's "close": the server decides and destroys the window when it goes.
+    event->ignore();
+    report_(kTaskbarClose, 0);
+}
+
+void TTaskbarWindow::keyPressEvent(QKeyEvent* event) {
+    report_(kTaskbarKeyDown, static_cast<uint64_t>(event->key()));
+    // The window menu: the panel's own menu is not ours to see, so the keyboard
+    // asks for it, and the server shows the server window's menu at the cursor.
+    if (event->key() == Qt::Key_Space && (event->modifiers() & Qt::AltModifier)) {
+        report_(kTaskbarAfterMenuShow, 0);
+        report_(kTaskbarExitMenuLoop, 0);
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+}  // namespace kiv

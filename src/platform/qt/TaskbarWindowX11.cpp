@@ -1,0 +1,143 @@
+#include "platform/qt/TaskbarWindowX11.h"
+
+#include <QGuiApplication>
+#include <QWindow>
+
+#include <poll.h>
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace kiv {
+
+namespace {
+
+constexpr uint32_t kSourcePager = 2;
+
+xcb_connection_t* QtConnection() {
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_window_t Root(xcb_connection_t* c) {
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    return screen ? screen->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    if (!reply) return XCB_ATOM_NONE;
+    const xcb_atom_t atom = reply->atom;
+    std::free(reply);
+    return atom;
+}
+
+// The first 32-bit value of a window property; nullopt when it is not set.
+std::optional<uint32_t> Cardinal(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
+    if (!reply) return std::nullopt;
+    std::optional<uint32_t> value;
+    if (reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
+        value = *static_cast<const uint32_t*>(xcb_get_property_value(reply));
+    std::free(reply);
+    return value;
+}
+
+struct TConnectionCloser {
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+
+// One more event on the watching connection, or false on the deadline.
+bool NextEvent(xcb_connection_t* c, std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        if (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            std::free(event);
+            return true;
+        }
+        if (xcb_connection_has_error(c)) return false;
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return false;
+        pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
+        const int ready = poll(&descriptor, 1, static_cast<int>(left));
+        if (ready < 0 && errno != EINTR) return false;
+    }
+}
+
+bool WaitUntil(xcb_connection_t* c, std::chrono::milliseconds timeout, const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition())
+        if (!NextEvent(c, deadline)) return condition();
+    return true;
+}
+
+}  // namespace
+
+void SetWindowClass(QWindow& window, const std::string& className) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return;
+    const std::string value = className + '\0' + className + '\0';  // instance, then class
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), XCB_ATOM_WM_CLASS,
+                        XCB_ATOM_STRING, 8, static_cast<uint32_t>(value.size()), value.data());
+    xcb_flush(c);
+}
+
+bool HaveWindowManager() {
+    xcb_connection_t* c = QtConnection();
+    return c && Cardinal(c, Root(c), Atom(c, "_NET_SUPPORTING_WM_CHECK")).value_or(0) != 0;
+}
+
+uint32_t ActiveWindowId() {
+    xcb_connection_t* c = QtConnection();
+    return c ? Cardinal(c, Root(c), Atom(c, "_NET_ACTIVE_WINDOW")).value_or(0) : 0;
+}
+
+bool ActivateAsPager(QWindow& window, std::chrono::milliseconds timeout) {
+    xcb_connection_t* qt = QtConnection();
+    if (!qt) return false;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_flush(qt);  // the window's map request must reach the server first
+
+    // A connection of its own to watch property changes: Qt reads every event of its own.
+    const char* display = std::getenv("DISPLAY");
+    std::unique_ptr<xcb_connection_t, TConnectionCloser> watch(xcb_connect(display, nullptr));
+    if (xcb_connection_has_error(watch.get())) return false;
+    xcb_connection_t* c = watch.get();
+    const xcb_window_t root = Root(c);
+    const xcb_atom_t wmState = Atom(c, "WM_STATE");
+    const xcb_atom_t active = Atom(c, "_NET_ACTIVE_WINDOW");
+    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
+    xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &mask);
+
+    // The window manager ignores requests about windows it does not manage yet.
+    WaitUntil(c, timeout, [&] {
+        xcb_get_property_reply_t* reply =
+            xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
+        const bool managed = reply && reply->type != XCB_ATOM_NONE;
+        std::free(reply);
+        return managed;
+    });
+
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = id;
+    event.type = active;
+    event.data.data32[0] = kSourcePager;
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    event.data.data32[2] = XCB_WINDOW_NONE;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+    xcb_flush(c);
+    return WaitUntil(c, timeout, [&] { return Cardinal(c, root, active).value_or(0) == id; });
+}
+
+}  // namespace kiv
