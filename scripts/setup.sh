@@ -8,9 +8,10 @@ PACKAGES=(
   build-essential cmake pkg-config git
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  nlohmann-json3-dev libssl-dev libcurl4-openssl-dev squid python3
+  nlohmann-json3-dev libssl-dev libcurl4-openssl-dev libasio-dev
+  squid dante-server microsocks tinyproxy python3 python3-twisted socat openssl passwd util-linux
   freerdp2-dev freerdp2-x11 winpr-utils qt6-base-dev
-  xvfb openbox tint2 x11-utils xdotool imagemagick
+  libxcb1-dev xvfb openbox tint2 x11-utils xdotool imagemagick wmctrl fonts-noto-cjk
 )
 
 missing=()

@@ -59,7 +59,9 @@ TEST(ErrorTables, EveryKeyIsOneTheLanguageFilesHold) {
     for (int32_t r : {0x1000, 0x4000, 0x4001, 0x8000, 0x8003}) EXPECT_TRUE(known(*StageErrorKey(r))) << r;
     for (int32_t e = 1; e < 5000; ++e) EXPECT_TRUE(known(*DisconnectTextKey(0, e))) << e;
     for (int32_t r = 0; r < 11000; ++r)
-        if (auto key = DisconnectTextKey(r, 0)) EXPECT_TRUE(known(*key)) << r;
+        if (auto key = DisconnectTextKey(r, 0)) {
+            EXPECT_TRUE(known(*key)) << r;
+        }
 }
 
 }  // namespace

@@ -75,7 +75,9 @@ TEST(LinuxProcessorIdsTest, NarrowAffinityIsKeptAndEveryProcessorStillRead) {
     ASSERT_TRUE(leaves.has_value());
     EXPECT_EQ(leaves->size(), processors->size());
     // The APIC number in EBX's top byte tells the processors apart.
-    if (leaves->size() > 1) EXPECT_NE((*leaves)[0].ebx >> 24, (*leaves)[1].ebx >> 24);
+    if (leaves->size() > 1) {
+        EXPECT_NE((*leaves)[0].ebx >> 24, (*leaves)[1].ebx >> 24);
+    }
 #endif
 }
 

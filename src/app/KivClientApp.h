@@ -1,0 +1,94 @@
+#pragma once
+// The client process: it builds the adapters around the session window's logic
+// and runs the one-shot start-up step that turns the command line into a session.
+#include <QObject>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "launch/CommandLine.h"
+#include "launch/KivFile.h"
+#include "platform/MessageBoxView.h"
+#include "platform/SessionWindowView.h"
+
+namespace kiv {
+
+class TfrmClientForm;
+class TFreeRdpControl;
+class TKivMessageBoxDialog;
+class TLinuxMachineFacts;
+class TLocalCommandServer;
+class TMachineSettingsFile;
+class TPosixClientMarker;
+class TProcessStarterPosix;
+class TQtCertificatePrompt;
+class TQtDesktopFacts;
+class TQtMainLoop;
+class TQtMessagePrompt;
+class TQtSeamlessSurface;
+class TQtTaskbarWindows;
+class TQtTimerFactory;
+class TRemoteDesktopView;
+class TSessionEndWatcher;
+class TSessionWindow;
+class TStepInfoDialog;
+class TUnixHandOverFactory;
+struct TClientFacts;
+
+class TKivClientApp final : public QObject, public IApplicationControl {
+    Q_OBJECT
+
+public:
+    TKivClientApp(std::filesystem::path programFolder, std::vector<std::string> arguments);
+    ~TKivClientApp() override;
+
+    // tmrStartTimer: runs once, at the first turn of the event loop.
+    void StartUp();
+    // After the event loop: the shutdown order.
+    void Shutdown();
+
+    // IApplicationControl
+    void CloseMainWindow() override;
+    void Terminate() override;
+    void KillUserProcesses(const std::string& name) override;
+
+private:
+    bool ReadSettings(TCommandLine& line);
+    void StartSession(const TCommandLine& line);
+    void ShowStartupError(const std::string& text);
+    void OnControlLine(const std::string& line);
+    TClientFacts ClientFacts();
+    IMessageBoxView& MessageBox();
+
+    std::filesystem::path programFolder_;
+    std::vector<std::string> arguments_;
+    TKIVFile record_;
+    int32_t logonTimeout_ = 30000;
+
+    std::unique_ptr<TQtMainLoop> mainLoop_;
+    std::unique_ptr<TQtTimerFactory> timers_;
+    std::unique_ptr<TMachineSettingsFile> machine_;
+    std::unique_ptr<TLinuxMachineFacts> machineFacts_;
+    std::unique_ptr<TPosixClientMarker> marker_;
+    std::unique_ptr<TSessionWindow> window_;
+    std::unique_ptr<TQtCertificatePrompt> certificatePrompt_;
+    std::unique_ptr<TFreeRdpControl> control_;
+    TRemoteDesktopView* desktopView_ = nullptr;  // owned by the window
+    std::unique_ptr<TStepInfoDialog> progress_;
+    std::unique_ptr<TKivMessageBoxDialog> messageBox_;
+    std::unique_ptr<IMessageBoxView> recorder_;  // the end-to-end tests' record of every box
+    std::unique_ptr<TQtMessagePrompt> prompt_;
+    std::unique_ptr<TQtDesktopFacts> desktop_;
+    std::unique_ptr<TUnixHandOverFactory> handOver_;
+    std::unique_ptr<TProcessStarterPosix> processes_;
+    std::unique_ptr<TLocalCommandServer> commands_;
+    std::unique_ptr<TQtTaskbarWindows> taskbar_;  // outlive the form: its records own taskbar windows
+    std::unique_ptr<TQtSeamlessSurface> surface_;
+    std::unique_ptr<TfrmClientForm> form_;
+    std::unique_ptr<TSessionEndWatcher> sessionEnd_;
+    bool quitting_ = false;
+};
+
+}  // namespace kiv
