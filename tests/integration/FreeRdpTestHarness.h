@@ -131,6 +131,9 @@ public:
     bool WaitConnected(std::chrono::milliseconds timeout = 12s);
     std::optional<int32_t> WaitDisconnected(std::chrono::milliseconds timeout = 12s);
 
+    // The library reads the keyboard layout from the X server named here; a
+    // test must not reach a display that is not its own.
+    ScopedEnv noDisplay{"DISPLAY", std::nullopt};
     TestMainLoop loop;
     RecordingEvents events;
     ScriptedPrompt prompt;

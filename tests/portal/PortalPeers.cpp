@@ -218,14 +218,6 @@ TClosedPort::~TClosedPort() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-TSilentListener::TSilentListener() {
-    port_ = BindLoopback(fd_);
-    if (port_ != 0 && ::listen(fd_, 8) != 0) port_ = 0;
-}
-TSilentListener::~TSilentListener() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 int FreeLoopbackPort() {
     int fd = -1;
     const int port = BindLoopback(fd);

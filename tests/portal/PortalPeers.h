@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+
+#include "support/SilentListener.h"
 #include <string>
 #include <vector>
 
@@ -88,19 +90,6 @@ class TClosedPort {
 public:
     TClosedPort();
     ~TClosedPort();
-    int Port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
-// A listener on 127.0.0.1 that never accepts: the connection is made by the
-// system, and then nothing ever comes back.
-class TSilentListener {
-public:
-    TSilentListener();
-    ~TSilentListener();
     int Port() const { return port_; }
 
 private:

@@ -41,7 +41,7 @@ TEST(ProxyMapperFaults, AProxyThatNeverAnswersIsGivenUpAfterTheTimeOut) {
     TLogCapture log;
     TSilentListener silent;
     for (const int32_t type : {2, 3, 4}) {
-        const auto run = StartMapper(ProxySettings(type, silent.port()), "127.0.0.1", 3389, 300ms);
+        const auto run = StartMapper(ProxySettings(type, silent.Port()), "127.0.0.1", 3389, 300ms);
         TTestClient client(run->port());
         const auto start = std::chrono::steady_clock::now();
         std::string bytes;

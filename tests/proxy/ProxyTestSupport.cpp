@@ -360,20 +360,6 @@ uint16_t TTestTargets::AnswerAtEnd() { return impl_->Add(TTargetKind::AnswerAtEn
 uint16_t TTestTargets::SendAndClose(std::string bytes) { return impl_->Add(TTargetKind::SendAndClose, std::move(bytes)); }
 uint16_t TTestTargets::Transfer() { return impl_->Add(TTargetKind::Transfer, {}); }
 
-TSilentListener::TSilentListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    ::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    ::listen(fd_, 16);
-    ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-}
-
-TSilentListener::~TSilentListener() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 // ---- client ----------------------------------------------------------------
 
 TTestClient::TTestClient(uint16_t port) : fd_(ConnectLoopback(port)) {}

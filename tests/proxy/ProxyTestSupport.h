@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/KivFile.h"
+#include "support/SilentListener.h"
 #include "session/Proxy.h"
 #include "session/ProxyStep.h"
 
@@ -77,19 +78,6 @@ public:
 private:
     struct TImpl;
     std::unique_ptr<TImpl> impl_;
-};
-
-// A socket that listens and never accepts: connections complete in the kernel,
-// and no byte ever comes back.
-class TSilentListener {
-public:
-    TSilentListener();
-    ~TSilentListener();
-    uint16_t port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    uint16_t port_ = 0;
 };
 
 enum class TStreamEnd { Closed, Reset, TimedOut };

@@ -1,0 +1,51 @@
+#pragma once
+// How the built-in server shell behaves: the normal road by default, and one
+// option per failure a test wants to see.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kiv::demo {
+
+// The stages of the road to a running shell, in order. A stage is complete
+// once its message went out.
+enum class TShellStage {
+    Connected,     // the session is up; nothing sent yet
+    Auth,          // MSG_WINLOGON_AUTH_RESULT
+    Logon,         // MSG_WINLOGON_LOGON_OK
+    ShellLoading,  // MSG_WINLOGON_SHELL_LOADING
+    ShellStarted,  // MSG_WINLOGON_SHELL_STARTED
+};
+
+// "connected", "auth", "logon", "shell-loading", "shell-started"; nullopt otherwise.
+std::optional<TShellStage> ParseShellStage(std::string_view name);
+std::string_view ShellStageName(TShellStage stage);
+// The code of the stage's event, which the client's stage table reads as
+// "this finished, the next did not".
+std::uint16_t ShellStageEvent(TShellStage stage);
+
+struct TShellOptions {
+    bool enabled = true;
+    std::int32_t authResult = 0;
+    std::int32_t sessionNumber = 7;
+    bool multiAccount = false;
+    std::optional<TShellStage> logonErrorAt;
+    std::optional<TShellStage> stallAt;
+    std::optional<std::int32_t> sessionError;  // answers the first application start
+    std::optional<std::int32_t> appRunError;   // answers every application start
+    std::optional<std::uint32_t> errorInfo;    // error info and close after the shell started
+    std::optional<int> dropAfterMs;            // counted from the session's start, every connection
+    std::optional<int> reconnectPolicySeconds;
+    std::optional<int> reconnectAfterMs;  // counted from the shell's start, once in the server's life
+    std::optional<int> logoffAfterMs;     // counted from the shell's start
+    int windowsPerApp = 1;
+    bool menuAtStart = false;  // a popup menu beside the first window
+    std::optional<int> moveEveryMs;
+    int stressWindows = 0;
+    int stressRateHz = 20;
+
+    friend bool operator==(const TShellOptions&, const TShellOptions&) = default;
+};
+
+}  // namespace kiv::demo

@@ -1,0 +1,55 @@
+#include "tools/demo-server/ShellWire.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "channels/ByteOrder.h"
+#include "channels/MsgBase.h"
+#include "channels/ShellMessages.h"
+
+namespace kiv::demo {
+
+namespace {
+
+TBytes NewServerMessage(std::uint16_t type) {
+    TBytes out(kServerShellMessageSize, 0);
+    std::copy(kShellSignature.begin(), kShellSignature.end(), out.begin());
+    WriteU16(out.data() + kShellTypeOffset, type);
+    return out;
+}
+
+}  // namespace
+
+TBytes ServerShellMessage(std::uint16_t type, std::int32_t param1, std::int32_t param2) {
+    TBytes out = NewServerMessage(type);
+    WriteI32(out.data() + 5, param1);
+    WriteI32(out.data() + 9, param2);
+    return out;
+}
+
+TBytes ReconnectPolicyMessage(bool enabled, int limitSeconds) {
+    TBytes out = NewServerMessage(SHELL_RECONNECT_POLICY);
+    WriteI16(out.data() + 5, static_cast<std::int16_t>(enabled ? 1 : 0));
+    WriteI16(out.data() + 7, static_cast<std::int16_t>(std::clamp(limitSeconds, 0, 32767)));
+    return out;
+}
+
+std::optional<TClientShellMessage> ReadClientShellMessage(const TBytes& message) {
+    if (message.size() < static_cast<std::size_t>(kShellMinimumLen)) return std::nullopt;
+    if (!std::equal(kShellSignature.begin(), kShellSignature.end(), message.begin())) return std::nullopt;
+    TClientShellMessage out;
+    out.type = ReadU16(message.data() + kShellTypeOffset);
+    const std::size_t nameEnd = std::min<std::size_t>(message.size(), kShellNameOffset + kShellNameSize);
+    for (std::size_t i = kShellNameOffset; i < nameEnd && message[i] != 0; ++i) out.name += static_cast<char>(message[i]);
+    if (message.size() >= static_cast<std::size_t>(kShellValueOffset + 4))
+        out.value = ReadI32(message.data() + kShellValueOffset);
+    if (message.size() >= static_cast<std::size_t>(kShellTextOffset + 4))
+        out.value2 = ReadI32(message.data() + kShellTextOffset);
+    // Text messages carry their length in Value, the application start its
+    // first/again flag: the zero after the text is what both have in common.
+    for (std::size_t i = kShellTextOffset; i < message.size() && message[i] != 0; ++i)
+        out.text += static_cast<char>(message[i]);
+    return out;
+}
+
+}  // namespace kiv::demo

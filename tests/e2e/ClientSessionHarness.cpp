@@ -1,0 +1,77 @@
+#include "e2e/ClientSessionHarness.h"
+
+using namespace std::chrono_literals;
+
+namespace kiv::test {
+
+ClientSessionHarness::ClientSessionHarness() {
+    if (!display_.Started()) return;
+    env_ = {{"DISPLAY", display_.Display()},
+            {"HOME", (dir_.path() / "home").string()},
+            {"XDG_CONFIG_HOME", (dir_.path() / "config").string()},
+            {"XDG_STATE_HOME", (dir_.path() / "state").string()},
+            {"XDG_RUNTIME_DIR", (dir_.path() / "run").string()},
+            {"KIV_MACHINE_SETTINGS", (dir_.path() / "registry.ini").string()},
+            {"KIV_TEST_MESSAGE_LOG", (dir_.path() / "boxes.jsonl").string()},
+            {"LANG", "en_US.UTF-8"}};
+    std::filesystem::create_directories(dir_.path() / "run");
+    std::filesystem::permissions(dir_.path() / "run", std::filesystem::perms::owner_all);
+    dir_.Write("registry.ini", "[Debug]\nKivClient=all\n");
+    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/openbox"}, env_,
+                                                    (dir_.path() / "openbox.log").string());
+    panel_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/tint2"}, env_,
+                                            (dir_.path() / "tint2.log").string());
+}
+
+int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{DEMO_SERVER_PATH, "--port", "0", "--state-dir", (dir_.path() / "server").string(),
+                                  "--transcript", (dir_.path() / "transcript.jsonl").string()};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    server_ = std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{},
+                                             (dir_.path() / "server.log").string());
+    const auto line = server_->ReadLine(10s);
+    if (!line || line->rfind("listening on 127.0.0.1:", 0) != 0) return 0;
+    return std::stoi(line->substr(23));
+}
+
+std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{KIVCLIENT_PATH};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return std::make_unique<ChildProcess>(argv, env_, (dir_.path() / "client.log").string());
+}
+
+std::unique_ptr<ChildProcess> ClientSessionHarness::Run(const std::vector<std::string>& argv) {
+    return std::make_unique<ChildProcess>(argv, env_);
+}
+
+std::vector<nlohmann::json> ClientSessionHarness::TranscriptEvents(const std::string& event) const {
+    std::vector<nlohmann::json> events;
+    std::ifstream in(dir_.path() / "transcript.jsonl");
+    for (std::string line; std::getline(in, line);) {
+        const auto j = nlohmann::json::parse(line, nullptr, false);
+        if (j.is_object() && j.value("event", "") == event) events.push_back(j);
+    }
+    return events;
+}
+
+std::vector<std::string> ClientSessionHarness::ReceivedOnCsml() const {
+    std::vector<std::string> hex;
+    for (const auto& j : TranscriptEvents("recv"))
+        if (j.value("channel", "") == "CSML") hex.push_back(j.value("hex", ""));
+    return hex;
+}
+
+bool ClientSessionHarness::ReceivedStarting(const std::string& hexPrefix) const {
+    for (const auto& h : ReceivedOnCsml())
+        if (h.rfind(hexPrefix, 0) == 0) return true;
+    return false;
+}
+
+std::vector<nlohmann::json> ClientSessionHarness::MessageBoxes() const {
+    std::vector<nlohmann::json> boxes;
+    std::ifstream in(dir_.path() / "boxes.jsonl");
+    for (std::string line; std::getline(in, line);) boxes.push_back(nlohmann::json::parse(line));
+    return boxes;
+}
+
+}  // namespace kiv::test

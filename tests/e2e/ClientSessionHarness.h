@@ -1,0 +1,46 @@
+#pragma once
+// What an end-to-end test of the client needs: a private display with a window
+// manager and a panel, the demo server, the client, and the server's record.
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/ChildProcess.h"
+#include "support/TempDir.h"
+#include "support/XvfbDisplay.h"
+
+namespace kiv::test {
+
+class ClientSessionHarness {
+public:
+    ClientSessionHarness();
+    bool DisplayReady() const { return display_.Started(); }
+    std::string DisplayError() const { return display_.Error(); }
+
+    // The demo server with these extra arguments; answers its port (0 when it did not start).
+    int StartServer(const std::vector<std::string>& arguments);
+    std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& arguments);
+    std::unique_ptr<ChildProcess> Run(const std::vector<std::string>& argv);
+
+    std::vector<nlohmann::json> TranscriptEvents(const std::string& event) const;
+    // The messages the server received on CSML (upper-case hex).
+    std::vector<std::string> ReceivedOnCsml() const;
+    bool ReceivedStarting(const std::string& hexPrefix) const;
+    std::vector<nlohmann::json> MessageBoxes() const;
+
+    const TempDir& Dir() const { return dir_; }
+    const std::map<std::string, std::string>& Env() const { return env_; }
+
+private:
+    TempDir dir_;
+    XvfbDisplay display_{"1280x800x24"};
+    std::map<std::string, std::string> env_;
+    std::unique_ptr<ChildProcess> windowManager_, panel_, server_;
+};
+
+}  // namespace kiv::test
