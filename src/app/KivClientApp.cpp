@@ -21,6 +21,7 @@
 #include "platform/linux/ProcessControl.h"
 #include "platform/linux/ProcessStarterPosix.h"
 #include "platform/linux/UnixHandOver.h"
+#include "platform/linux/UsbLibraryLoader.h"
 #include "platform/qt/KivMessageBoxDialog.h"
 #include "platform/qt/QtCertificatePrompt.h"
 #include "platform/qt/QtDesktopFacts.h"
@@ -33,6 +34,7 @@
 #include "platform/qt/StepInfoDialog.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
+#include "platform/qt/X11Atoms.h"
 #include "session/ClientForm.h"
 #include "session/FingerPrint.h"
 #include "session/Proxy.h"
@@ -85,6 +87,7 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     desktop_ = std::make_unique<TQtDesktopFacts>();
     handOver_ = std::make_unique<TUnixHandOverFactory>(*mainLoop_);
     processes_ = std::make_unique<TProcessStarterPosix>();
+    usb_ = std::make_unique<TUsbLibraryLoader>();
     taskbar_ = std::make_unique<TQtTaskbarWindows>();
     surface_ = std::make_unique<TQtSeamlessSurface>(*window_);
     commands_ = std::make_unique<TLocalCommandServer>(*mainLoop_, [this](const std::string& line) { OnControlLine(line); });
@@ -175,10 +178,12 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     settings.monitorMode = NormaliseMonitorMode(localIni.ReadInteger("monitor", "defaultmonitor", -1),
                                                 static_cast<int>(QGuiApplication::screens().size()));
     settings.logonTimeout = logonTimeout_;
+    settings.swapMouseButtons = PointerButtonsSwapped();
 
     TClientFormPorts ports{*control_, *window_, *progress_, MessageBox(), *prompt_, *timers_, *this, *machine_,
                            *desktop_, *handOver_, *processes_};
     ports.createPortMapper = [] { return std::make_unique<TProxy>(); };
+    ports.usb = usb_.get();
     ports.taskbarWindows = taskbar_.get();
     ports.seamlessSurface = surface_.get();
     ports.iconDecoder = taskbar_.get();

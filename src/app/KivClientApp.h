@@ -35,6 +35,7 @@ class TSessionEndWatcher;
 class TSessionWindow;
 class TStepInfoDialog;
 class TUnixHandOverFactory;
+class TUsbLibraryLoader;
 struct TClientFacts;
 
 class TKivClientApp final : public QObject, public IApplicationControl {
@@ -83,6 +84,7 @@ private:
     std::unique_ptr<TQtDesktopFacts> desktop_;
     std::unique_ptr<TUnixHandOverFactory> handOver_;
     std::unique_ptr<TProcessStarterPosix> processes_;
+    std::unique_ptr<TUsbLibraryLoader> usb_;
     std::unique_ptr<TLocalCommandServer> commands_;
     std::unique_ptr<TQtTaskbarWindows> taskbar_;  // outlive the form: its records own taskbar windows
     std::unique_ptr<TQtSeamlessSurface> surface_;

@@ -1,5 +1,7 @@
 #include "infra/DebugLog.h"
 
+#include "infra/UserFolders.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -25,23 +27,6 @@ pid_t gProcessId = 0;
 std::filesystem::path& LogPathSlot() {
     static std::filesystem::path path = DefaultLogFilePath();
     return path;
-}
-
-std::optional<std::string> AbsoluteEnvFolder(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') return std::nullopt;
-    return std::string(value);
-}
-
-// The log's folder holds what the client traced (host names, session steps):
-// private to the user, as is the file.
-bool MakeFolders(const std::string& path) {
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/') continue;
-        const std::string prefix = path.substr(0, pos);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    return true;
 }
 
 std::string LinePrefix() {
@@ -116,7 +101,7 @@ void WriteLog(std::string_view message) {
         const std::filesystem::path folder = path.parent_path();
         if (!folder.empty()) {
             std::error_code ec;
-            if (!std::filesystem::is_directory(folder, ec) && !MakeFolders(folder.string())) return;
+            if (!std::filesystem::is_directory(folder, ec) && !MakePrivateFolders(folder.string())) return;
         }
         std::string line = LinePrefix();
         line.append(message);

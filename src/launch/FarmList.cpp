@@ -8,31 +8,12 @@
 #include <system_error>
 
 #include "infra/IniImage.h"
+#include "infra/UserFolders.h"
 #include "infra/TextRules.h"
 
 namespace kiv {
 
 namespace {
-
-// An environment value usable as a base folder: set, non-empty and absolute
-// (the XDG rule: a relative value is ignored).
-std::optional<std::string> AbsoluteEnvFolder(const char* name) {
-    const char* value = std::getenv(name);
-    if (value == nullptr || value[0] != '/') return std::nullopt;
-    return std::string(value);
-}
-
-// Creates every missing folder of the path, private to the user: the farm
-// files hold proxy passwords in plain text.
-bool MakeFolders(const std::string& path) {
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/') continue;
-        const std::string prefix = path.substr(0, pos);
-        if (::mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST) return false;
-    }
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // A farm name becomes a folder name below the per-user folder. A name that would
 // reach outside it (a separator, "." or "..", or a NUL that the system would cut
@@ -109,7 +90,7 @@ std::string GetUserDataFolder() {
     std::string folder = *base;
     if (folder.back() != '/') folder += '/';
     folder += kUserFolderName;
-    if (!MakeFolders(folder)) return "";
+    if (!MakePrivateFolders(folder)) return "";
     return folder + "/";
 }
 

@@ -36,6 +36,17 @@ xcb_window_t Root(xcb_connection_t* c) {
 
 bool OnX11() { return Connection() != nullptr; }
 
+bool PointerButtonsSwapped() {
+    xcb_connection_t* c = Connection();
+    if (!c) return false;
+    xcb_get_pointer_mapping_reply_t* reply = xcb_get_pointer_mapping_reply(c, xcb_get_pointer_mapping(c), nullptr);
+    if (!reply) return false;
+    const uint8_t* map = xcb_get_pointer_mapping_map(reply);
+    const bool swapped = reply->map_len >= 3 && map[0] == 3 && map[2] == 1;
+    std::free(reply);
+    return swapped;
+}
+
 void SetSkipTaskbar(QWindow& window) {
     xcb_connection_t* c = Connection();
     if (!c) return;

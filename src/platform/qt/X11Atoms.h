@@ -13,6 +13,8 @@ namespace kiv {
 void SetSkipTaskbar(QWindow& window);
 // The screen rectangle of the notification area: the owner of _NET_SYSTEM_TRAY_S0.
 std::optional<TRect> SystemTrayRect();
+// The pointer's buttons 1 and 3 are exchanged (a left-handed mouse).
+bool PointerButtonsSwapped();
 // The X connection exists (xcb platform).
 bool OnX11();
 

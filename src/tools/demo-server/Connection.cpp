@@ -143,7 +143,7 @@ TSessionEnd TConnection::Serve(const TBytes& firstPdu) {
     std::thread relayThread([&relay] { relay.Run(); });
     TSessionEnd end = TSessionEnd::Error;
     {
-        TRdpSession session(number_, shared_.peer, *shared_.transcript, *shared_.clock, engine_,
+        TRdpSession session(number_, shared_.peer, *shared_.transcript, *shared_.clock, engine_, *shared_.shellSessions,
                             TClientHello{std::move(request.routingToken), std::move(request.cookie)},
                             [&relay] { relay.Drop(); });
         end = session.Run(pair[1], stopEvent_);

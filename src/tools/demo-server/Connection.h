@@ -19,6 +19,7 @@ struct TServerShared {
     TPeerSettings peer;
     std::shared_ptr<const TScenario> scenario;
     std::shared_ptr<TOnceRegistry> once;
+    std::shared_ptr<TShellSessions> shellSessions;
     TTranscript* transcript = nullptr;
     const TServerClock* clock = nullptr;
 };

@@ -184,7 +184,7 @@ void TDemoShell::StartShell(std::int64_t nowMs) {
     if (options_.stressWindows > 0) windows_.StartStress(options_.stressWindows, options_.stressRateHz, nowMs);
 }
 
-void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& parameter) {
+void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& parameter, std::int64_t nowMs) {
     if (options_.appRunError) {
         SendEvent(MSG_WINLOGON_APP_RUN_ERROR, *options_.appRunError);
         return;
@@ -198,9 +198,7 @@ void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& par
     SendEvent(MSG_WINLOGON_APP_READY);
     const bool first = windows_.ApplicationsStarted() == 0;
     windows_.StartApplication(appId, parameter, options_.windowsPerApp);
-    if (first && options_.menuAtStart) {
-        for (const TServerWindow& w : std::vector<TServerWindow>{}) (void)w;
-    }
+    if (first && options_.menuAtStart) windows_.ShowMenuOnNewestWindow(nowMs);
 }
 
 void TDemoShell::Logoff(std::int64_t nowMs) {
@@ -223,7 +221,7 @@ void TDemoShell::OnShellMessage(const TBytes& message, std::int64_t nowMs) {
             mouseSeen_ = true;
             break;
         case SHELL_START_APP:
-            if (state_ == TState::Running) AnswerAppStart(shell->name, shell->text);
+            if (state_ == TState::Running) AnswerAppStart(shell->name, shell->text, nowMs);
             return;
         case SHELL_EXIT:
             if (state_ != TState::Stalled) Logoff(nowMs);

@@ -55,7 +55,7 @@ private:
     bool StopsAfter(TShellStage stage, std::int64_t nowMs);
     void StartShell(std::int64_t nowMs);
     void OnShellMessage(const TBytes& message, std::int64_t nowMs);
-    void AnswerAppStart(const std::string& appId, const std::string& parameter);
+    void AnswerAppStart(const std::string& appId, const std::string& parameter, std::int64_t nowMs);
     void Logoff(std::int64_t nowMs);
     void End(bool drop);
     void RecordState(const char* what);

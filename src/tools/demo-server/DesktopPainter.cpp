@@ -48,7 +48,7 @@ bool TDesktopPainter::Paint(freerdp_peer* peer, TArea area) {
         for (int x = left - left % kTileSize; x < right; x += kTileSize) {
             const int width = std::min(kTileSize, desktopWidth - x);
             const int height = std::min(tileHeight, desktopHeight - y);
-            TBytes pixels = pattern_.BottomUpTile(x, y, width, height);
+            TBytes pixels = desktop_.BottomUpTile(x, y, width, height);
             SURFACE_BITS_COMMAND command{};
             command.cmdType = CMDTYPE_SET_SURFACE_BITS;
             command.destLeft = static_cast<UINT32>(x);

@@ -1,11 +1,12 @@
 #pragma once
-// Sends the demo desktop to a FreeRDP peer: one frame of uncompressed 32-bpp
-// surface bits tiles (64x64, smaller at the right and bottom edges).
+// Sends the server desktop (the demo pattern with the shell's windows) to a
+// FreeRDP peer: one frame of uncompressed 32-bpp surface bits tiles (64x64,
+// smaller at the right and bottom edges).
 #include <freerdp/peer.h>
 
 #include <cstdint>
 
-#include "tools/demo-server/DesktopPattern.h"
+#include "tools/demo-server/ServerDesktop.h"
 
 namespace kiv::demo {
 
@@ -18,14 +19,14 @@ struct TArea {
 
 class TDesktopPainter {
 public:
-    explicit TDesktopPainter(const TDesktopPattern& pattern) : pattern_(pattern) {}
+    explicit TDesktopPainter(const TServerDesktop& desktop) : desktop_(desktop) {}
 
     // Paints `area`, clipped to the desktop of `peer`'s settings. False when
     // the client cannot take surface bits or a send failed.
     bool Paint(freerdp_peer* peer, TArea area);
 
 private:
-    TDesktopPattern pattern_;
+    const TServerDesktop& desktop_;
     std::uint32_t frameId_ = 0;
 };
 

@@ -80,16 +80,21 @@ std::string_view SessionEndName(TSessionEnd end) {
 }
 
 TRdpSession::TRdpSession(int connection, const TPeerSettings& settings, TTranscript& transcript,
-                         const TServerClock& clock, TRuleEngine& engine, TClientHello hello,
-                         std::function<void()> dropTcp)
+                         const TServerClock& clock, TRuleEngine& engine, TShellSessions& shellSessions,
+                         TClientHello hello, std::function<void()> dropTcp)
     : connection_(connection),
       settings_(settings),
       transcript_(transcript),
       clock_(clock),
       engine_(engine),
+      shellSessions_(shellSessions),
       hello_(std::move(hello)),
       dropTcp_(std::move(dropTcp)),
-      painter_(TDesktopPattern(settings.color)) {}
+      desktop_(TDesktopPattern(settings.color)),
+      painter_(desktop_) {
+    if (settings_.shell.enabled)
+        shell_ = std::make_unique<TDemoShell>(settings_.shell, shellSessions_, desktop_, *this, connection_);
+}
 
 TRdpSession::~TRdpSession() {
     // The channels go before the manager that owns them.
@@ -179,6 +184,7 @@ void TRdpSession::RecordLogon() {
     const ARC_CS_PRIVATE_PACKET* cookie = settings->ClientAutoReconnectCookie;
     if (cookie && cookie->cbLen >= 28) {
         line["auto_reconnect_logon_id"] = cookie->logonId;
+        reconnectLogonId_ = cookie->logonId;
     } else {
         line["auto_reconnect_logon_id"] = nullptr;
     }
@@ -209,6 +215,7 @@ void TRdpSession::ReadChannels() {
         line["hex"] = ToHex(message);
         transcript_.Write(std::move(line));
         engine_.Receive(channel, message, clock_.NowMs());
+        if (shell_ && !shellEnd_) shell_->OnReceive(channel, message, clock_.NowMs());
     }
 }
 
@@ -228,6 +235,51 @@ void TRdpSession::Send(const std::string& channel, const TBytes& bytes) {
             break;
     }
     transcript_.Write(std::move(line));
+}
+
+void TRdpSession::SetErrorInfo(std::uint32_t code) {
+    freerdp_set_error_info(peer_->context->rdp, code);
+    TJson line = Line("error-info");
+    line["code"] = code;
+    transcript_.Write(std::move(line));
+}
+
+void TRdpSession::Close() {
+    if (!shellEnd_) shellEnd_ = TSessionEnd::Close;
+}
+
+void TRdpSession::Drop() {
+    if (!shellEnd_) shellEnd_ = TSessionEnd::Drop;
+}
+
+void TRdpSession::Repaint(const TWindowRect& area) {
+    if (activated_) painter_.Paint(peer_, TArea{area.left, area.top, area.Width(), area.Height()});
+}
+
+void TRdpSession::Record(TJson line) {
+    TJson out = Line(line.value("event", "shell").c_str());
+    for (auto it = line.begin(); it != line.end(); ++it)
+        if (it.key() != "event") out[it.key()] = it.value();
+    transcript_.Write(std::move(out));
+}
+
+TSessionEnd TRdpSession::EndNow(TSessionEnd how) {
+    FlushOutput();
+    if (how == TSessionEnd::Drop) {
+        dropTcp_();
+    } else {
+        peer_->Close(peer_);
+        FlushOutput();
+    }
+    return how;
+}
+
+std::optional<std::int64_t> TRdpSession::NextDueMs() const {
+    std::optional<std::int64_t> due = engine_.NextDueMs();
+    if (shell_) {
+        if (const auto shellDue = shell_->NextDueMs(); shellDue && (!due || *shellDue < *due)) due = shellDue;
+    }
+    return due;
 }
 
 void TRdpSession::SendReconnectCookie() {
@@ -259,23 +311,10 @@ std::optional<TSessionEnd> TRdpSession::Execute(const TDueAction& action) {
     switch (action.kind) {
         case TActionKind::Send:
         case TActionKind::Echo: Send(action.channel, action.bytes); return std::nullopt;
-        case TActionKind::ErrorInfo: {
-            freerdp_set_error_info(peer_->context->rdp, action.code);
-            TJson line = Line("error-info");
-            line["code"] = action.code;
-            transcript_.Write(std::move(line));
-            return std::nullopt;
-        }
+        case TActionKind::ErrorInfo: SetErrorInfo(action.code); return std::nullopt;
         case TActionKind::ReconnectCookie: SendReconnectCookie(); return std::nullopt;
-        case TActionKind::Close:
-            FlushOutput();
-            peer_->Close(peer_);
-            FlushOutput();
-            return TSessionEnd::Close;
-        case TActionKind::Drop:
-            FlushOutput();
-            dropTcp_();
-            return TSessionEnd::Drop;
+        case TActionKind::Close: return EndNow(TSessionEnd::Close);
+        case TActionKind::Drop: return EndNow(TSessionEnd::Drop);
         case TActionKind::Stall:
             // Only allowed after accept, which the connection handles before any session.
             return std::nullopt;
@@ -302,7 +341,7 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
         }
         handles[count++] = stopEvent;
         DWORD timeout = INFINITE;
-        if (const auto due = engine_.NextDueMs()) {
+        if (const auto due = NextDueMs()) {
             timeout = static_cast<DWORD>(std::clamp<std::int64_t>(*due - clock_.NowMs(), 0, 60000));
         }
         if (WaitForMultipleObjects(count, handles, FALSE, timeout) == WAIT_FAILED) return TSessionEnd::Error;
@@ -322,6 +361,7 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
             line["painted"] = painter_.Paint(peer_, TArea{0, 0, width, height});
             transcript_.Write(std::move(line));
             engine_.Fire(TTriggerKind::Connect, clock_.NowMs());
+            if (shell_) shell_->OnConnect(clock_.NowMs(), width, height, reconnectLogonId_);
         }
         if (activated_) {
             for (const TArea& area : refreshes_) painter_.Paint(peer_, area);
@@ -329,6 +369,8 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
         refreshes_.clear();
         ReadChannels();
         if (auto end = RunDueActions()) return *end;
+        if (shell_ && !shellEnd_) shell_->OnTimer(clock_.NowMs());
+        if (shellEnd_) return EndNow(*shellEnd_);
         if (!WTSVirtualChannelManagerCheckFileDescriptor(vcm_)) return TSessionEnd::Client;
     }
 }

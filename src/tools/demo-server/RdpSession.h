@@ -9,12 +9,14 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tools/demo-server/ChannelSet.h"
+#include "tools/demo-server/DemoShell.h"
 #include "tools/demo-server/DesktopPainter.h"
 #include "tools/demo-server/RuleEngine.h"
 #include "tools/demo-server/Transcript.h"
@@ -29,6 +31,7 @@ struct TPeerSettings {
     std::optional<int> width;                      // announced instead of the client's request
     std::optional<int> height;
     std::uint32_t color = kDemoDesktopColor;
+    TShellOptions shell;
 };
 
 // What the server read of the client's first PDU before FreeRDP saw it.
@@ -40,12 +43,12 @@ struct TClientHello {
 enum class TSessionEnd { Client, Close, Drop, Stop, Error };
 std::string_view SessionEndName(TSessionEnd end);
 
-class TRdpSession {
+class TRdpSession final : private IShellOutput {
 public:
     // `dropTcp` ends the client's TCP connection without another byte.
     TRdpSession(int connection, const TPeerSettings& settings, TTranscript& transcript, const TServerClock& clock,
-                TRuleEngine& engine, TClientHello hello, std::function<void()> dropTcp);
-    ~TRdpSession();
+                TRuleEngine& engine, TShellSessions& shellSessions, TClientHello hello, std::function<void()> dropTcp);
+    ~TRdpSession() override;
     TRdpSession(const TRdpSession&) = delete;
     TRdpSession& operator=(const TRdpSession&) = delete;
 
@@ -65,19 +68,33 @@ private:
     void ReadChannels();
     std::optional<TSessionEnd> RunDueActions();
     std::optional<TSessionEnd> Execute(const TDueAction& action);
-    void Send(const std::string& channel, const TBytes& bytes);
-    void SendReconnectCookie();
     void FlushOutput();
+    TSessionEnd EndNow(TSessionEnd how);
+    std::optional<std::int64_t> NextDueMs() const;
     TJson Line(const char* event) const;
+
+    // What the built-in shell does, carried out here.
+    void Send(const std::string& channel, const TBytes& bytes) override;
+    void SetErrorInfo(std::uint32_t code) override;
+    void Close() override;
+    void Drop() override;
+    void SendReconnectCookie() override;
+    void Repaint(const TWindowRect& area) override;
+    void Record(TJson line) override;
 
     int connection_;
     const TPeerSettings& settings_;
     TTranscript& transcript_;
     const TServerClock& clock_;
     TRuleEngine& engine_;
+    TShellSessions& shellSessions_;
     TClientHello hello_;
     std::function<void()> dropTcp_;
+    TServerDesktop desktop_;
     TDesktopPainter painter_;
+    std::unique_ptr<TDemoShell> shell_;
+    std::optional<TSessionEnd> shellEnd_;  // the shell ended the session
+    std::optional<std::uint32_t> reconnectLogonId_;
 
     freerdp_peer* peer_ = nullptr;
     HANDLE vcm_ = nullptr;

@@ -1,6 +1,8 @@
 #include "tools/demo-server/ServerOptions.h"
 
 #include <charconv>
+#include <climits>
+#include <cstdint>
 #include <functional>
 #include <map>
 
@@ -16,6 +18,36 @@ int ReadInt(const std::string& option, const std::string& value, int low, int hi
                           ", not '" + value + "'");
     }
     return number;
+}
+
+// Decimal, or hex after 0x; a leading '-' for decimals.
+long long ReadNumber(const std::string& option, const std::string& value, long long low, long long high) {
+    long long number = 0;
+    std::string_view digits = value;
+    int base = 10;
+    if (digits.substr(0, 2) == "0x" || digits.substr(0, 2) == "0X") {
+        digits.remove_prefix(2);
+        base = 16;
+    }
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number, base);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() || number < low ||
+        number > high) {
+        throw TUsageError(option + " wants a number from " + std::to_string(low) + " to " + std::to_string(high) +
+                          ", not '" + value + "'");
+    }
+    return number;
+}
+
+std::int32_t ReadCode(const std::string& option, const std::string& value) {
+    return static_cast<std::int32_t>(ReadNumber(option, value, INT32_MIN, INT32_MAX));
+}
+
+TShellStage ReadStage(const std::string& option, const std::string& value) {
+    const auto stage = ParseShellStage(value);
+    if (!stage) {
+        throw TUsageError(option + " wants connected, auth, logon, shell-loading or shell-started, not '" + value + "'");
+    }
+    return *stage;
 }
 
 std::uint32_t ReadColor(const std::string& value) {
@@ -48,12 +80,40 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--height", [&](const std::string& v) { options.height = ReadInt("--height", v, 64, 8192); }},
         {"--color", [&](const std::string& v) { options.color = ReadColor(v); }},
         {"--log-level", [&](const std::string& v) { options.logLevel = v; }},
+        {"--auth-result", [&](const std::string& v) { options.shell.authResult = ReadCode("--auth-result", v); }},
+        {"--session-number",
+         [&](const std::string& v) { options.shell.sessionNumber = ReadCode("--session-number", v); }},
+        {"--logon-error-at", [&](const std::string& v) { options.shell.logonErrorAt = ReadStage("--logon-error-at", v); }},
+        {"--stall-at", [&](const std::string& v) { options.shell.stallAt = ReadStage("--stall-at", v); }},
+        {"--session-error", [&](const std::string& v) { options.shell.sessionError = ReadCode("--session-error", v); }},
+        {"--app-run-error", [&](const std::string& v) { options.shell.appRunError = ReadCode("--app-run-error", v); }},
+        {"--error-info",
+         [&](const std::string& v) {
+             options.shell.errorInfo = static_cast<std::uint32_t>(ReadNumber("--error-info", v, 0, UINT32_MAX));
+         }},
+        {"--drop-after-ms",
+         [&](const std::string& v) { options.shell.dropAfterMs = ReadInt("--drop-after-ms", v, 0, 3600000); }},
+        {"--reconnect-policy",
+         [&](const std::string& v) { options.shell.reconnectPolicySeconds = ReadInt("--reconnect-policy", v, 0, 32767); }},
+        {"--reconnect-after-ms",
+         [&](const std::string& v) { options.shell.reconnectAfterMs = ReadInt("--reconnect-after-ms", v, 0, 3600000); }},
+        {"--logoff-after-ms",
+         [&](const std::string& v) { options.shell.logoffAfterMs = ReadInt("--logoff-after-ms", v, 0, 3600000); }},
+        {"--windows", [&](const std::string& v) { options.shell.windowsPerApp = ReadInt("--windows", v, 0, 16); }},
+        {"--move-every-ms",
+         [&](const std::string& v) { options.shell.moveEveryMs = ReadInt("--move-every-ms", v, 10, 600000); }},
+        {"--stress-windows",
+         [&](const std::string& v) { options.shell.stressWindows = ReadInt("--stress-windows", v, 1, 1000); }},
+        {"--stress-rate", [&](const std::string& v) { options.shell.stressRateHz = ReadInt("--stress-rate", v, 1, 1000); }},
     };
     const std::map<std::string, std::function<void()>> flags{
         {"--help", [&] { options.help = true; }},
         {"-h", [&] { options.help = true; }},
         {"--nla", [&] { options.nla = true; }},
         {"--new-certificate", [&] { options.newCertificate = true; }},
+        {"--no-shell", [&] { options.shell.enabled = false; }},
+        {"--multi-account", [&] { options.shell.multiAccount = true; }},
+        {"--menu", [&] { options.shell.menuAtStart = true; }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -80,6 +140,11 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
     if (options.nla && (options.user.empty() || options.password.empty())) {
         throw TUsageError("--nla needs --user and --password");
     }
+    TShellOptions quiet;
+    quiet.enabled = false;
+    if (!options.shell.enabled && options.shell != quiet) {
+        throw TUsageError("--no-shell leaves no shell for the shell's options");
+    }
     return options;
 }
 
@@ -87,10 +152,10 @@ std::string HelpText() {
     return R"(usage: kiv-demo-server --port P --state-dir DIR [--transcript FILE] [options]
 
 An RDP server on 127.0.0.1 for the client's demo and tests. It paints a desktop,
-opens the channels CSML, CSMT and CSMP when the client joined them, records what
-happens as JSON lines, and does what a scenario tells it to. Once it accepts
-connections it prints one line "listening on 127.0.0.1:PORT". SIGTERM or SIGINT
-ends it (exit code 0).
+opens the channels CSML, CSMT and CSMP when the client joined them, plays the
+server shell (unless --no-shell), records what happens as JSON lines, and does
+what a scenario tells it to. Once it accepts connections it prints one line
+"listening on 127.0.0.1:PORT". SIGTERM or SIGINT ends it (exit code 0).
 
 options:
   --port P             port on 127.0.0.1 to listen on; 0 picks a free one
@@ -117,6 +182,53 @@ options:
                        DEBUG, TRACE); FreeRDP logs to stderr
   --help               this text
 
+the server shell (on unless --no-shell; the scenario's rules act beside it):
+  Once the session is up it sends MSG_WINLOGON_AUTH_RESULT (0),
+  MSG_WINLOGON_LOGON_OK and MSG_WINLOGON_SHELL_LOADING (both with the session
+  number), 50ms apart; once the client sent SHELL_DRIVE_PATHS and
+  SHELL_MOUSE_SWAP, MSG_WINLOGON_SHELL_STARTED. Each SHELL_START_APP gets
+  MSG_WINLOGON_APP_LOADED, MSG_WINLOGON_APP_READY and a window: painted on the
+  desktop and published as a seamless window with its title, a 32x32 icon and,
+  for the first application, rounded corners (a region). The client's window
+  events are answered: activate raises (or restores, or minimizes), close
+  destroys, the window menu shows a popup menu at the cursor for 5s. SHELL_EXIT
+  gets MSG_WINLOGON_SESSION_LOGOFF and a close 500ms later. Text typed in the
+  client's input-method window shows in the active window.
+  Shell messages: 5A 2E 07, Type (u16), Param1 (i32), Param2 (i32), zeros to
+  18 bytes.
+  --no-shell              no shell: only the scenario's rules speak
+  --auth-result N         the authentication result instead of 0 (the road
+                          ends there when it is not 0)
+  --session-number N      the session number (default 7)
+  --multi-account         MSG_WINLOGON_MULTEACCOUNT instead of the result
+  --logon-error-at STAGE  after STAGE, MSG_WINLOGON_LOGON_ERROR with the stage's
+                          event code instead of going on
+  --stall-at STAGE        stop answering after STAGE (the client's watchdog
+                          fires, if it runs there)
+     STAGE: connected (nothing sent; code 0x8003), auth (0x1000), logon
+            (0x2000), shell-loading (0x4000), shell-started (0x4001)
+  --session-error N       answer the first application start with
+                          MSG_WINLOGON_SESSION_ERROR N
+  --app-run-error N       answer every application start with
+                          MSG_WINLOGON_APP_RUN_ERROR N (no window)
+  --error-info N          error info N and a close, 300ms after the shell started
+  --drop-after-ms N       drop the TCP connection N ms after the session became
+                          active (every connection)
+  --reconnect-policy S    after the shell started: SHELL_RECONNECT_POLICY
+                          (enabled, limit S seconds) and an auto-reconnect cookie
+  --reconnect-after-ms N  after the shell started: an auto-reconnect cookie, and
+                          N ms later one drop (once in the server's life); the
+                          client's reconnection gets MSG_WINLOGON_SESSION_RECONNECT
+                          with the session number and finds its windows again
+  --logoff-after-ms N     MSG_WINLOGON_SESSION_LOGOFF N ms after the shell started
+  --windows N             windows per application start (default 1; 0: none)
+  --menu                  a popup menu in the first window once it opened
+  --move-every-ms N       every N ms the oldest visible window moves 16 pixels
+                          sideways (bouncing at the desktop's edges)
+  --stress-windows N      N small windows (no taskbar button, not painted) that
+                          all move at --stress-rate HZ (default 20), from the
+                          shell's start: a load for the client's clipping
+
 transcript lines (each ends with "time_ms", milliseconds since the server
 started; lines about a connection also have "connection", 1, 2, ... in
 accept order):
@@ -132,6 +244,12 @@ accept order):
   {"event":"send-failed","channel","hex","why"}        the client did not join the channel
   {"event":"error-info","code"}  {"event":"reconnect-cookie","logon_id"}
   {"event":"disconnect","reason"}   reason: client, close, drop, stop, error
+  {"event":"shell","state"}   started, stalled, logoff, drop, reconnect-drop,
+                              reconnected
+  {"event":"window","action","handle","title","left","top","right","bottom"}
+      action: create, activate, restore, minimize, destroy, menu, menu-close,
+      move, republish (the window's rectangle after the action)
+  {"event":"stress","windows","rate_hz"}
   routing_token_hex: the exact routing-token bytes of the client's X.224
   Connection Request (CR LF included), upper-case hex, "" when none.
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tools/demo-server/DesktopPattern.h"
+#include "tools/demo-server/ShellOptions.h"
 
 namespace kiv::demo {
 
@@ -33,6 +34,7 @@ struct TServerOptions {
     std::optional<int> height;
     std::uint32_t color = kDemoDesktopColor;
     std::string logLevel;  // FreeRDP's log level; empty keeps FreeRDP's default
+    TShellOptions shell;
 };
 
 // Arguments without the program name. Throws TUsageError.

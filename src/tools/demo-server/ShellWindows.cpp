@@ -206,6 +206,15 @@ void TShellWindows::ShowMenu(int x, int y, std::int64_t owner, std::int64_t nowM
     RecordWindow("menu", menu);
 }
 
+void TShellWindows::ShowMenuOnNewestWindow(std::int64_t nowMs) {
+    const auto& windows = desktop_.Windows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if (it->kind != TWindowKind::Application || it->minimized) continue;
+        ShowMenu(it->rect.left + 24, it->rect.top + kTitleBarHeight + 12, it->handle, nowMs);
+        return;
+    }
+}
+
 void TShellWindows::OnCommand(const TWindowCommand& command, std::int64_t nowMs) {
     switch (command.command) {
         case SML_CMD_ACTIVATE:

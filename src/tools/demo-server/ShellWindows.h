@@ -47,6 +47,8 @@ public:
     void TypedText(const std::string& text);
     // A popup menu at (x, y) for the window `owner` (0: none).
     void ShowMenu(int x, int y, std::int64_t owner, std::int64_t nowMs);
+    // The menu inside the body of the newest application window.
+    void ShowMenuOnNewestWindow(std::int64_t nowMs);
 
     void StartMoving(int everyMs, std::int64_t nowMs);
     void StartStress(int windows, int rateHz, std::int64_t nowMs);

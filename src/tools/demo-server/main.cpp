@@ -90,6 +90,8 @@ int Serve(const TServerOptions& options) {
     shared.peer.color = options.color;
     shared.scenario = scenario;
     shared.once = std::make_shared<TOnceRegistry>();
+    shared.shellSessions = std::make_shared<TShellSessions>();
+    shared.peer.shell = options.shell;
     std::unique_ptr<TTranscript> transcript = options.transcript
                                                   ? std::make_unique<TTranscript>(clock, *options.transcript)
                                                   : std::make_unique<TTranscript>(clock);
