@@ -132,9 +132,12 @@ bool TFreeRdpSession::Send(const std::string& channel, const TBytes& message) {
 
 void TFreeRdpSession::Abort(bool breakSockets) {
     std::lock_guard lock(instanceMutex_);
-    if (!instance_) return;
+    // Once the worker tears the connection down the instance is its alone: its
+    // transport is being freed, and the worker ends by itself.
+    if (!instance_ || phase_.load() == TPhase::Ending) return;
     freerdp_abort_connect(instance_);
-    if (!breakSockets) return;
+    const TPhase phase = phase_.load();
+    if (!breakSockets || (phase != TPhase::Connecting && phase != TPhase::Reconnecting)) return;
     // A connect sequence stuck in a read does not notice the abort: shutting the
     // sockets down makes the read fail at once.
     void* readFds[160] = {};
@@ -203,7 +206,7 @@ TDisconnectFacts TFreeRdpSession::RunSession(freerdp* instance) {
     const BOOL connected = stopRequested_.load() ? FALSE : freerdp_connect(instance);
     watchdog_.Disarm();
     if (!connected) {
-        phase_ = TPhase::Ending;
+        EnterEnding();
         return CollectFacts(instance);  // the connect call has already disconnected
     }
 
@@ -214,11 +217,16 @@ TDisconnectFacts TFreeRdpSession::RunSession(freerdp* instance) {
 
     TDisconnectFacts facts = EventLoop(instance);
 
-    phase_ = TPhase::Ending;
+    EnterEnding();
     display_.DisableInput();
     channels_.CloseAll();
     freerdp_disconnect(instance);
     return facts;
+}
+
+void TFreeRdpSession::EnterEnding() {
+    std::lock_guard lock(instanceMutex_);
+    phase_ = TPhase::Ending;
 }
 
 TDisconnectFacts TFreeRdpSession::EventLoop(freerdp* instance) {

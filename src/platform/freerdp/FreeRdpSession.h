@@ -67,6 +67,8 @@ private:
     bool ShouldReconnect(freerdp* instance) const;
     TDisconnectFacts CollectFacts(freerdp* instance) const;
     void Abort(bool breakSockets);
+    // From here on no other thread touches the instance.
+    void EnterEnding();
     void Finish(const TDisconnectFacts& facts);
 
     TRdpConnectPlan plan_;
