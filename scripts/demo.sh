@@ -27,7 +27,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 coproc SERVER { exec ./build/bin/kiv-demo-server --port 0 --state-dir "$out/server-state" \
-  --transcript "$out/transcript.jsonl" --scenario examples/demo-shell.steps 2>"$out/server.log"; }
+  --transcript "$out/transcript.jsonl" 2>"$out/server.log"; }
 pids+=("$SERVER_PID")
 read -r -t 20 listening <&"${SERVER[0]}"
 port="${listening##*:}"

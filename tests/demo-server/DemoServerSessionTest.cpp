@@ -128,7 +128,7 @@ TEST_F(DemoServerSession, AnnouncesItsOwnSizeAndColourWhenTold) {
 
 TEST_F(DemoServerSession, ChannelsCarryScenarioMessagesBothWays) {
     TDemoServerProcess server(dir.path() / "server",
-                              {"--step", "after connect send CSML 5A2E07 01", "--step",
+                              {"--no-shell", "--step", "after connect send CSML 5A2E07 01", "--step",
                                "after recv CSML 5A2E07?? send CSML 5A2E07FF", "--step", "echo CSMT"});
     TTestRdpClient client(ClientOptions(server.port()));
     ASSERT_TRUE(client.Connect());
@@ -197,7 +197,8 @@ TEST_F(DemoServerSession, DropEndsTheSessionWithoutErrorInfo) {
 
 TEST_F(DemoServerSession, AClientReconnectsWithItsCookieAfterADropOnce) {
     TDemoServerProcess server(dir.path() / "server",
-                              {"--step", "reconnect-cookie", "--step", "after 300ms drop-once", "--step", "echo CSML"});
+                              {"--no-shell", "--step", "reconnect-cookie", "--step", "after 300ms drop-once", "--step",
+                               "echo CSML"});
     TTestClientOptions options = ClientOptions(server.port());
     options.reconnectOnDrop = true;
     TTestRdpClient client(options);

@@ -105,3 +105,66 @@ TEST(ServerOptions, TheHelpExamplesAreRealRules) {
 
 }  // namespace
 }  // namespace kiv::demo
+
+namespace kiv::demo {
+namespace {
+
+TEST(ServerOptions, ReadsTheShellsOptions) {
+    const TServerOptions options = ParseServerOptions(
+        {"--port", "0", "--state-dir", "/s", "--auth-result", "309", "--session-number=9", "--logon-error-at",
+         "shell-loading", "--stall-at", "auth", "--session-error", "307", "--app-run-error", "2", "--error-info",
+         "0x3", "--drop-after-ms", "100", "--reconnect-policy", "30", "--reconnect-after-ms", "200",
+         "--logoff-after-ms", "300", "--windows", "2", "--move-every-ms", "50", "--stress-windows", "10",
+         "--stress-rate", "30", "--multi-account", "--menu"});
+    const TShellOptions& shell = options.shell;
+    EXPECT_TRUE(shell.enabled);
+    EXPECT_EQ(shell.authResult, 309);
+    EXPECT_EQ(shell.sessionNumber, 9);
+    EXPECT_EQ(shell.logonErrorAt, TShellStage::ShellLoading);
+    EXPECT_EQ(shell.stallAt, TShellStage::Auth);
+    EXPECT_EQ(shell.sessionError, 307);
+    EXPECT_EQ(shell.appRunError, 2);
+    EXPECT_EQ(shell.errorInfo, 3u);
+    EXPECT_EQ(shell.dropAfterMs, 100);
+    EXPECT_EQ(shell.reconnectPolicySeconds, 30);
+    EXPECT_EQ(shell.reconnectAfterMs, 200);
+    EXPECT_EQ(shell.logoffAfterMs, 300);
+    EXPECT_EQ(shell.windowsPerApp, 2);
+    EXPECT_EQ(shell.moveEveryMs, 50);
+    EXPECT_EQ(shell.stressWindows, 10);
+    EXPECT_EQ(shell.stressRateHz, 30);
+    EXPECT_TRUE(shell.multiAccount);
+    EXPECT_TRUE(shell.menuAtStart);
+    EXPECT_FALSE(ParseServerOptions({"--port", "0", "--state-dir", "/s", "--no-shell"}).shell.enabled);
+    EXPECT_EQ(ParseServerOptions({"--port", "0", "--state-dir", "/s", "--auth-result", "-5"}).shell.authResult, -5);
+}
+
+TEST(ServerOptions, RefusesShellOptionsItCannotHonour) {
+    EXPECT_NE(UsageErrorOf({"--port", "0", "--state-dir", "/s", "--no-shell", "--windows", "2"}).find("--no-shell"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--port", "0", "--state-dir", "/s", "--stall-at", "later"}).find("shell-started"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--port", "0", "--state-dir", "/s", "--error-info", "0xZZ"}).find("--error-info"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--port", "0", "--state-dir", "/s", "--move-every-ms", "0"}).find("--move-every-ms"),
+              std::string::npos);
+    EXPECT_NE(UsageErrorOf({"--port", "0", "--state-dir", "/s", "--no-shell=1"}).find("unknown option"),
+              std::string::npos);
+}
+
+TEST(ShellStages, NamesAndEventCodes) {
+    for (const char* name : {"connected", "auth", "logon", "shell-loading", "shell-started"}) {
+        const auto stage = ParseShellStage(name);
+        ASSERT_TRUE(stage.has_value()) << name;
+        EXPECT_EQ(ShellStageName(*stage), name);
+    }
+    EXPECT_EQ(ShellStageEvent(TShellStage::Connected), 0x8003);
+    EXPECT_EQ(ShellStageEvent(TShellStage::Auth), 0x1000);
+    EXPECT_EQ(ShellStageEvent(TShellStage::Logon), 0x2000);
+    EXPECT_EQ(ShellStageEvent(TShellStage::ShellLoading), 0x4000);
+    EXPECT_EQ(ShellStageEvent(TShellStage::ShellStarted), 0x4001);
+    EXPECT_FALSE(ParseShellStage("Auth").has_value());
+}
+
+}  // namespace
+}  // namespace kiv::demo

@@ -16,22 +16,6 @@ namespace {
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 
-// Shell messages the demo server sends: signature, type, Param1, Param2, padding.
-std::string ShellEvent(const char* typeLittleEndian, const char* param1 = "00000000") {
-    return std::string("5A2E07 ") + typeLittleEndian + " " + param1 + " 00000000 00000000 00";
-}
-
-// The server shell's normal road: authenticated, logged on, shell loading; the
-// shell starts once the client sent its drive paths and mouse buttons; every
-// application start is answered with loaded and ready.
-std::vector<std::string> NormalShell(const std::string& authResult = "00000000") {
-    return {"after connect send CSML " + ShellEvent("0010", authResult.c_str()),
-            "after connect 50ms send CSML " + ShellEvent("0020", "07000000"),
-            "after connect 100ms send CSML " + ShellEvent("0040", "07000000"),
-            "after recv CSML 5A2E074100 send CSML " + ShellEvent("0140"),
-            "after recv CSML 5A2E070400 send CSML " + ShellEvent("0240") + " send CSML " + ShellEvent("0440")};
-}
-
 class KivClientEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -53,13 +37,11 @@ protected:
                                                      (dir.path() / "tint2.log").string());
     }
 
-    void StartServer(const std::vector<std::string>& steps) {
+    // The server's built-in shell plays the server side; `options` choose its road.
+    void StartServer(const std::vector<std::string>& options = {}) {
         std::vector<std::string> argv{DEMO_SERVER_PATH, "--port", "0", "--state-dir", (dir.path() / "server").string(),
                                       "--transcript", Transcript().string()};
-        for (const auto& step : steps) {
-            argv.push_back("--step");
-            argv.push_back(step);
-        }
+        argv.insert(argv.end(), options.begin(), options.end());
         server = std::make_unique<test::ChildProcess>(argv, std::map<std::string, std::string>{},
                                                       (dir.path() / "server.log").string());
         const auto line = server->ReadLine(10s);
@@ -122,7 +104,7 @@ protected:
 };
 
 TEST_F(KivClientEndToEnd, ReachesTheRunningApplicationAndEndsOnRequest) {
-    StartServer(NormalShell());
+    StartServer();
     auto client = StartClient(ConnectionFile("app.kiv", "APP0001", false));
     // SHELL_START_APP goes out only once the shell reported it started.
     ASSERT_TRUE(test::WaitFor([&] { return ReceivedStarting("5A2E070400" + TextToHex("APP0001")); }, 30s))
@@ -140,7 +122,7 @@ TEST_F(KivClientEndToEnd, ReachesTheRunningApplicationAndEndsOnRequest) {
 }
 
 TEST_F(KivClientEndToEnd, ARefusedLogonShowsItsReasonAndEnds) {
-    StartServer(NormalShell("35010000"));  // 309: no such user
+    StartServer({"--auth-result", "309"});  // no such user
     auto client = StartClient(ConnectionFile("app.kiv", "APP0001", false));
     EXPECT_EQ(client->Wait(40s), 0);
     const auto boxes = Boxes();
@@ -151,7 +133,7 @@ TEST_F(KivClientEndToEnd, ARefusedLogonShowsItsReasonAndEnds) {
 }
 
 TEST_F(KivClientEndToEnd, ASecondLaunchOfASharedSessionIsHandedOver) {
-    StartServer(NormalShell());
+    StartServer();
     auto first = StartClient(ConnectionFile("first.kiv", "APP0001", true));
     ASSERT_TRUE(test::WaitFor([&] { return ReceivedStarting("5A2E070400" + TextToHex("APP0001")); }, 30s));
     auto second = StartClient(ConnectionFile("second.kiv", "APP0002", true));
@@ -175,7 +157,7 @@ namespace {
 
 // What kivtool connect-plan says the control is told is what the server sees.
 TEST_F(KivClientEndToEnd, TheConnectPlanIsWhatTheServerRecords) {
-    StartServer(NormalShell());
+    StartServer();
     const auto file = dir.Write(
         "plan.kiv", "[Farm]\r\nUserName=616E6E\r\nSessionID=SID00000042\r\n[Session]\r\nScreen_FULL=0\r\nWidth=800\r\n"
                     "Height=600\r\n[Application]\r\nApp_id=APP7\r\nApp_type_mode=2\r\n[Server]\r\nServerIPType=2\r\n"

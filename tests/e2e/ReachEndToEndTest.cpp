@@ -13,17 +13,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Shell(const char* type, const char* param1 = "00000000") {
-    return std::string("5A2E07 ") + type + " " + param1 + " 00000000 00000000 00";
-}
-
-// Enough of the server shell for the application to be started.
-const std::vector<std::string> kShellSteps{
-    "--step", "after connect send CSML " + Shell("0010"),
-    "--step", "after connect 50ms send CSML " + Shell("0020", "07000000"),
-    "--step", "after connect 100ms send CSML " + Shell("0040", "07000000"),
-    "--step", "after recv CSML 5A2E074100 send CSML " + Shell("0140")};
-
 std::string Settings(int serverPort, const std::string& farmHost = "", int farmPort = 0) {
     return "[RESULT]\r\nresult=0\r\n[Farm]\r\nFarmprotocol=http\r\nFarmHost=" + farmHost +
            "\r\nFarmPort=" + std::to_string(farmPort) +
@@ -59,7 +48,7 @@ TEST_F(ReachEndToEnd, ThroughSquid) {
     test::TSquidPeer squid;
     std::string why;
     if (!squid.Start(why)) GTEST_SKIP() << why;
-    const int port = harness.StartServer(kShellSteps);
+    const int port = harness.StartServer({});
     ASSERT_NE(port, 0);
     Farm(2, squid.authPort, test::kPeerUser, test::kPeerPassword);
     std::string settings = Settings(port, "portal", 8080);
@@ -76,7 +65,7 @@ TEST_F(ReachEndToEnd, AProxyThatRefusesTheCredentialsEndsTheAttemptWithAMessage)
     test::TSquidPeer squid;
     std::string why;
     if (!squid.Start(why)) GTEST_SKIP() << why;
-    const int port = harness.StartServer(kShellSteps);
+    const int port = harness.StartServer({});
     ASSERT_NE(port, 0);
     Farm(2, squid.authPort, test::kPeerUser, "wrong");
     std::string settings = Settings(port, "portal", 8080);
@@ -91,7 +80,7 @@ TEST_F(ReachEndToEnd, ThroughDante) {
     test::TDantePeer dante(false);
     std::string why;
     if (!dante.Start(why)) GTEST_SKIP() << why;
-    const int port = harness.StartServer(kShellSteps);
+    const int port = harness.StartServer({});
     ASSERT_NE(port, 0);
     Farm(4, dante.port);
     std::string settings = Settings(port, "portal", 8080);
@@ -102,7 +91,7 @@ TEST_F(ReachEndToEnd, ThroughDante) {
 }
 
 TEST_F(ReachEndToEnd, FromAKivLinkThroughThePortal) {
-    const int port = harness.StartServer(kShellSteps);
+    const int port = harness.StartServer({});
     ASSERT_NE(port, 0);
     test::TPortalServer portal(Settings(port));
     ASSERT_TRUE(portal.Running());
@@ -118,7 +107,7 @@ TEST_F(ReachEndToEnd, FromAKivLinkThroughThePortal) {
 }
 
 TEST_F(ReachEndToEnd, APortalRefusalIsShownAndNothingConnects) {
-    const int port = harness.StartServer(kShellSteps);
+    const int port = harness.StartServer({});
     ASSERT_NE(port, 0);
     test::TPortalServer portal("[RESULT]\r\nresult=3\r\nMsgDesc=The application is not published for you\r\n");
     ASSERT_TRUE(portal.Running());

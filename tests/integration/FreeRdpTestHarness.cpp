@@ -56,7 +56,7 @@ int ReadListeningPort(int fd, std::chrono::milliseconds timeout, std::string& er
 DemoServerProcess::DemoServerProcess(Options options) {
     transcript_ = dir_.path() / "transcript.jsonl";
     const std::filesystem::path stateDir = options.stateDir.empty() ? dir_.path() / "state" : options.stateDir;
-    std::vector<std::string> args = {DEMO_SERVER_PATH, "--port", std::to_string(options.port), "--state-dir", stateDir.string(),
+    std::vector<std::string> args = {DEMO_SERVER_PATH, "--no-shell", "--port", std::to_string(options.port), "--state-dir", stateDir.string(),
                                      "--transcript", transcript_.string(), "--log-level", "ERROR"};
     if (options.newCertificate) args.push_back("--new-certificate");
     for (const auto& step : options.steps) {

@@ -93,7 +93,8 @@ TRdpSession::TRdpSession(int connection, const TPeerSettings& settings, TTranscr
       desktop_(TDesktopPattern(settings.color)),
       painter_(desktop_) {
     if (settings_.shell.enabled)
-        shell_ = std::make_unique<TDemoShell>(settings_.shell, shellSessions_, desktop_, *this, connection_);
+        shell_ = std::make_unique<TDemoShell>(settings_.shell, shellSessions_, desktop_,
+                                              static_cast<IShellOutput&>(*this), connection_);
 }
 
 TRdpSession::~TRdpSession() {

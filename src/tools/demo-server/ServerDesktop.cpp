@@ -47,6 +47,8 @@ void TServerDesktop::Raise(std::int64_t handle) {
     const auto it = std::find_if(windows_.begin(), windows_.end(), [&](const auto& w) { return w.handle == handle; });
     if (it == windows_.end()) return;
     std::rotate(it, it + 1, windows_.end());
+    // A popup menu stays above every window until it closes.
+    std::stable_partition(windows_.begin(), windows_.end(), [](const auto& w) { return w.kind != TWindowKind::Menu; });
     for (TServerWindow& w : windows_) w.active = w.kind == TWindowKind::Application && w.handle == handle;
 }
 
@@ -64,7 +66,6 @@ std::uint32_t TServerDesktop::WindowPixel(const TServerWindow& w, int x, int y) 
     const int height = w.rect.Height();
     const bool edge = lx == 0 || ly == 0 || lx == width - 1 || ly == height - 1;
     switch (w.kind) {
-        case TWindowKind::Plain: return edge ? kWindowFrameColour : w.colour;
         case TWindowKind::Menu: {
             if (edge) return kMenuBorder;
             for (std::size_t i = 0; i < w.lines.size(); ++i) {
@@ -73,7 +74,8 @@ std::uint32_t TServerDesktop::WindowPixel(const TServerWindow& w, int x, int y) 
             }
             return kWhite;
         }
-        case TWindowKind::Application: break;
+        case TWindowKind::Application:
+        case TWindowKind::ShapeOnly: break;
     }
     if (edge) return kWindowFrameColour;
     if (ly <= kTitleBarHeight) {
@@ -97,7 +99,7 @@ std::uint32_t TServerDesktop::WindowPixel(const TServerWindow& w, int x, int y) 
 
 std::uint32_t TServerDesktop::ColorAt(int x, int y) const {
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it)
-        if (it->Covers(x, y)) return WindowPixel(*it, x, y);
+        if (it->kind != TWindowKind::ShapeOnly && it->Covers(x, y)) return WindowPixel(*it, x, y);
     return pattern_.ColorAt(x, y);
 }
 
@@ -107,7 +109,7 @@ TBytes TServerDesktop::BottomUpTile(int x, int y, int width, int height) const {
     std::vector<const TServerWindow*> touching;
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
         const TWindowRect& r = it->rect;
-        if (!it->minimized && r.left < tile.right && r.right > tile.left && r.top < tile.bottom && r.bottom > tile.top)
+        if (it->kind != TWindowKind::ShapeOnly && !it->minimized && r.left < tile.right && r.right > tile.left && r.top < tile.bottom && r.bottom > tile.top)
             touching.push_back(&*it);
     }
     if (touching.empty()) return pattern_.BottomUpTile(x, y, width, height);

@@ -14,7 +14,7 @@ namespace kiv::demo {
 enum class TWindowKind {
     Application,  // a framed window with a title bar and a body text
     Menu,         // a popup menu: a white box with its items
-    Plain,        // a block of its own colour (the stress windows)
+    ShapeOnly,    // published but never drawn (the stress windows: a load for the clipping)
 };
 
 struct TServerWindow {
@@ -47,7 +47,8 @@ public:
     // The new window goes on top.
     TServerWindow& Add(TServerWindow window);
     TServerWindow* Find(std::int64_t handle);
-    // Moves the window to the top and makes it the one active application window.
+    // Moves the window to the top (below an open menu) and makes it the one
+    // active application window.
     void Raise(std::int64_t handle);
     bool Remove(std::int64_t handle);
     const std::vector<TServerWindow>& Windows() const { return windows_; }  // back to front

@@ -12,7 +12,6 @@ namespace kiv::demo {
 namespace {
 
 constexpr std::array<std::uint32_t, 4> kAppColours{0x2F6FB0, 0x2E8B57, 0xB5533C, 0x7A4FA3};
-constexpr std::uint32_t kStressColour = 0xD08020;
 constexpr int kCornerRadius = 8;
 
 std::string HexHandle(std::int64_t handle) {
@@ -137,7 +136,9 @@ void TShellWindows::Activate(TServerWindow& window, std::uint32_t data) {
     }
     if (state != 1 && state != 2) return;  // not an activation
     const bool restoring = window.minimized;
-    const bool onTop = !desktop_.Windows().empty() && desktop_.Windows().back().handle == window.handle;
+    const auto& stack = desktop_.Windows();
+    const auto topmost = std::find_if(stack.rbegin(), stack.rend(), [](const auto& w) { return w.kind != TWindowKind::Menu; });
+    const bool onTop = topmost != stack.rend() && topmost->handle == window.handle;
     if (!restoring && onTop && window.active) return;  // already where it belongs
     if (restoring) {
         window.minimized = false;
@@ -200,6 +201,7 @@ void TShellWindows::ShowMenu(int x, int y, std::int64_t owner, std::int64_t nowM
     menu.lines = {"RESTORE", "MINIMIZE", "CLOSE"};
     desktop_.Add(menu);
     menuHandle_ = menu.handle;
+    menuOwner_ = owner;
     menuDueMs_ = nowMs + kMenuLifetimeMs;
     output_.Repaint(menu.rect);
     Publish(menu, SML_CREATE_MOVE);
@@ -210,7 +212,8 @@ void TShellWindows::ShowMenuOnNewestWindow(std::int64_t nowMs) {
     const auto& windows = desktop_.Windows();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         if (it->kind != TWindowKind::Application || it->minimized) continue;
-        ShowMenu(it->rect.left + 24, it->rect.top + kTitleBarHeight + 12, it->handle, nowMs);
+        // Reaching out over the window's right edge, as a context menu near it would.
+        ShowMenu(it->rect.right - kMenuWidth / 2, it->rect.top + kTitleBarHeight + 12, it->handle, nowMs);
         return;
     }
 }
@@ -219,7 +222,9 @@ void TShellWindows::OnCommand(const TWindowCommand& command, std::int64_t nowMs)
     switch (command.command) {
         case SML_CMD_ACTIVATE:
             if (TServerWindow* window = Window(command.handle); window && window->kind == TWindowKind::Application) {
-                if (menuHandle_ != 0 && (command.data & 0xFFFF) != 0) CloseMenu();
+                // Another window taking the activation closes the menu; its own
+                // window's activation (the client reports every one) does not.
+                if (menuHandle_ != 0 && menuOwner_ != command.handle && (command.data & 0xFFFF) != 0) CloseMenu();
                 // The menu may have been the window before it in the list: look again.
                 if (TServerWindow* again = Window(command.handle)) Activate(*again, command.data);
             }
@@ -255,7 +260,7 @@ void TShellWindows::TypedText(const std::string& text) {
 void TShellWindows::MoveTo(TServerWindow& window, TWindowRect rect, bool record) {
     const TWindowRect was = window.rect;
     window.rect = rect;
-    if (window.kind != TWindowKind::Plain) output_.Repaint(Union(was, rect));
+    if (window.kind != TWindowKind::ShapeOnly) output_.Repaint(Union(was, rect));
     Publish(window, SML_CREATE_MOVE);
     if (record) RecordWindow("move", window);
 }
@@ -281,11 +286,10 @@ void TShellWindows::StartStress(int windows, int rateHz, std::int64_t nowMs) {
     for (int i = 0; i < windows; ++i) {
         TServerWindow window;
         window.handle = (lastHandle_ += 0x10);
-        window.kind = TWindowKind::Plain;
+        window.kind = TWindowKind::ShapeOnly;
         window.title = "stress " + std::to_string(i + 1);
         window.style = kAppWindowStyle;
         window.inTaskbar = false;
-        window.colour = kStressColour;
         const int left = (i * 131) % std::max(1, width_ - kStressWindowWidth);
         const int top = (i * 71) % std::max(1, height_ - kStressWindowHeight);
         window.rect = {left, top, left + kStressWindowWidth, top + kStressWindowHeight};

@@ -84,6 +84,7 @@ private:
     int appsStarted_ = 0;
     int windowsMade_ = 0;
     std::int64_t menuHandle_ = 0;
+    std::int64_t menuOwner_ = 0;
     std::int64_t menuDueMs_ = 0;
     int moveEveryMs_ = 0;
     std::int64_t moveDueMs_ = 0;

@@ -1,7 +1,6 @@
 #include "tools/demo-server/ShellWire.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "channels/ByteOrder.h"
 #include "channels/MsgBase.h"
