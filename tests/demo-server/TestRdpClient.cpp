@@ -71,13 +71,13 @@ BOOL VCAPITYPE TTestRdpClient::ChannelEntry(PCHANNEL_ENTRY_POINTS_EX entryPoints
 
 void TTestRdpClient::OnChannelInitEvent(LPVOID initHandle, UINT event) {
     if (event == CHANNEL_EVENT_CONNECTED) {
-        for (const TChannelSpec& spec : kChannels) {
+        for (const TChannelSpec& channel : kChannels) {
             DWORD handle = 0;
-            if (entryPoints_.pVirtualChannelOpenEx(initHandle, &handle, const_cast<PCHAR>(spec.name), OpenEvent) ==
+            if (entryPoints_.pVirtualChannelOpenEx(initHandle, &handle, const_cast<PCHAR>(channel.name), OpenEvent) ==
                 CHANNEL_RC_OK) {
                 std::lock_guard lock(mutex_);
-                openHandles_[spec.name] = handle;
-                channelNames_[handle] = spec.name;
+                openHandles_[channel.name] = handle;
+                channelNames_[handle] = channel.name;
             }
         }
         changed_.notify_all();
