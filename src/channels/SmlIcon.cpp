@@ -21,12 +21,7 @@ constexpr std::size_t kMaxTries = 8;
 
 constexpr std::array<uint8_t, 8> kPngSignature{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-struct TEntry {
-    int32_t width;
-    int32_t height;
-    uint16_t bitCount;
-    uint32_t size;
-    uint32_t offset;
+struct TEntry : TIconEntry {
     std::size_t index;
 };
 
@@ -154,20 +149,30 @@ std::optional<TIconImage> DecodeIconBitmap(std::span<const uint8_t> image) {
     return icon;
 }
 
-std::optional<TIconImage> LoadIconFile(std::span<const uint8_t> file, const IIconImageDecoder* pngDecoder) {
-    if (file.size() < kDirectorySize) return std::nullopt;
+std::vector<TIconEntry> ReadIconDirectory(std::span<const uint8_t> file) {
+    std::vector<TIconEntry> entries;
+    if (file.size() < kDirectorySize) return entries;
     const uint16_t reserved = ReadU16(file.data());
     const uint16_t type = ReadU16(file.data() + 2);
     const uint16_t count = ReadU16(file.data() + 4);
-    if (reserved != 0 || (type != 1 && type != 2) || count == 0) return std::nullopt;
-    if (kDirectorySize + std::size_t{count} * kEntrySize > file.size()) return std::nullopt;
+    if (reserved != 0 || (type != 1 && type != 2)) return entries;
+    for (std::size_t i = 0; i < count && kDirectorySize + (i + 1) * kEntrySize <= file.size(); ++i) {
+        const uint8_t* e = file.data() + kDirectorySize + i * kEntrySize;
+        entries.push_back({e[0] == 0 ? 256 : e[0], e[1] == 0 ? 256 : e[1], ReadU16(e + 6), ReadU32(e + 8), ReadU32(e + 12)});
+    }
+    return entries;
+}
+
+std::optional<TIconImage> LoadIconFile(std::span<const uint8_t> file, const IIconImageDecoder* pngDecoder) {
+    const std::vector<TIconEntry> directory = ReadIconDirectory(file);
+    // A directory that lists more entries than the bytes hold is no icon file.
+    if (directory.empty() || directory.size() != ReadU16(file.data() + 4)) return std::nullopt;
 
     std::vector<TEntry> entries;
-    for (std::size_t i = 0; i < count; ++i) {
-        const uint8_t* e = file.data() + kDirectorySize + i * kEntrySize;
-        TEntry entry{e[0] == 0 ? 256 : e[0], e[1] == 0 ? 256 : e[1], ReadU16(e + 6), ReadU32(e + 8), ReadU32(e + 12), i};
+    for (std::size_t i = 0; i < directory.size(); ++i) {
+        const TIconEntry& entry = directory[i];
         if (entry.size == 0 || uint64_t{entry.offset} + entry.size > file.size()) continue;
-        entries.push_back(entry);
+        entries.push_back(TEntry{entry, i});
     }
     std::sort(entries.begin(), entries.end(), Better);
     if (entries.size() > kMaxTries) entries.resize(kMaxTries);

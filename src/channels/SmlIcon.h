@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "platform/TaskbarWindows.h"
 
@@ -13,6 +14,19 @@ namespace kiv {
 
 inline constexpr int32_t kDefaultIconSize = 32;  // the size taskbar icons are drawn at
 inline constexpr int32_t kMaxIconSide = 256;     // the largest an icon file can describe
+
+// One entry of an icon file's directory (a side of 0 in the file stands for 256).
+struct TIconEntry {
+    int32_t width;
+    int32_t height;
+    uint16_t bitCount;
+    uint32_t size;
+    uint32_t offset;
+};
+
+// The directory's entries as far as the bytes hold them; empty when the header
+// is not an icon file's.
+std::vector<TIconEntry> ReadIconDirectory(std::span<const uint8_t> file);
 
 // nullopt when the bytes hold no image this client can read. PNG images need
 // the decoder; without one they are skipped.

@@ -319,3 +319,23 @@ TEST(SmlTaskbarIcons, TheServerIconIsDrawnAtTheDefaultSize) {
 
 }  // namespace
 }  // namespace kiv
+
+namespace kiv {
+namespace {
+
+TEST(SmlIconDirectory, ListsWhatTheBytesHoldAndRefusesOtherFiles) {
+    // Two entries declared, one present: 16x16 (a zero side is 256), 32 bpp.
+    std::vector<uint8_t> file{0, 0, 1, 0, 2, 0, 16, 0, 0, 0, 1, 0, 32, 0, 40, 0, 0, 0, 22, 0, 0, 0};
+    const auto entries = ReadIconDirectory(file);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].width, 16);
+    EXPECT_EQ(entries[0].height, 256);
+    EXPECT_EQ(entries[0].bitCount, 32);
+    EXPECT_EQ(entries[0].offset, 22u);
+    EXPECT_FALSE(LoadIconFile(file, nullptr));  // it declares more than it holds
+    file[2] = 5;                                // not an icon or cursor file
+    EXPECT_TRUE(ReadIconDirectory(file).empty());
+}
+
+}  // namespace
+}  // namespace kiv

@@ -77,21 +77,11 @@ Json Rects(const std::vector<TSmlRect>& rects) {
 // image the client would take.
 Json DecodeIcon(std::span<const uint8_t> icon) {
     Json j;
-    if (icon.size() < 6) {
-        j["Images"] = 0;
-    } else {
-        const uint16_t count = ReadU16(icon.data() + 4);
-        j["Images"] = count;
-        Json sizes = Json::array();
-        for (std::size_t i = 0; i < count && 6 + 16 * (i + 1) <= icon.size(); ++i) {
-            const uint8_t* entry = icon.data() + 6 + 16 * i;
-            // A zero in the directory stands for 256.
-            sizes.push_back({{"Width", entry[0] == 0 ? 256 : entry[0]},
-                             {"Height", entry[1] == 0 ? 256 : entry[1]},
-                             {"BitCount", ReadU16(entry + 6)}});
-        }
-        j["ImageSizes"] = sizes;
-    }
+    j["Images"] = icon.size() >= 6 ? ReadU16(icon.data() + 4) : 0;
+    Json sizes = Json::array();
+    for (const TIconEntry& entry : ReadIconDirectory(icon))
+        sizes.push_back({{"Width", entry.width}, {"Height", entry.height}, {"BitCount", entry.bitCount}});
+    j["ImageSizes"] = sizes;
     if (const auto image = LoadIconFile(icon, nullptr)) {
         j["Taken"] = {{"Width", image->width}, {"Height", image->height}};
     } else {
