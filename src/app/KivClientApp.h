@@ -10,8 +10,8 @@
 
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
-#include "platform/MessageBoxView.h"
-#include "platform/SessionWindowView.h"
+#include "ports/MessageBoxView.h"
+#include "ports/SessionWindowView.h"
 
 namespace kiv {
 

@@ -4,7 +4,7 @@
 // being shown for a moment, answered with OK, so an unattended run goes on.
 #include <string>
 
-#include "platform/MessageBoxView.h"
+#include "ports/MessageBoxView.h"
 
 namespace kiv {
 

@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 
 namespace kiv {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 
 namespace kiv {
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

@@ -9,8 +9,8 @@
 
 #include "channels/MsgBase.h"
 #include "channels/ShellMessages.h"
-#include "platform/DesktopFacts.h"
-#include "platform/UsbLibrary.h"
+#include "ports/DesktopFacts.h"
+#include "ports/UsbLibrary.h"
 
 namespace kiv {
 

@@ -13,8 +13,8 @@
 #include "channels/MsgBase.h"
 #include "channels/SmlMessages.h"
 #include "channels/SmlRegion.h"
-#include "platform/DesktopFacts.h"
-#include "platform/TaskbarWindows.h"
+#include "ports/DesktopFacts.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

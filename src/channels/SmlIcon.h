@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

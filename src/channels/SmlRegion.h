@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 namespace kiv {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The icon a taskbar button shows: the server window's icon with the client's
 // badge over it, so mirrored windows can be told from local ones.
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

@@ -15,7 +15,7 @@
 
 #include "infra/IniImage.h"
 #include "launch/KivFile.h"
-#include "platform/ProcessStarter.h"
+#include "ports/ProcessStarter.h"
 
 namespace kiv {
 

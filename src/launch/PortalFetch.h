@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "launch/KivFile.h"
-#include "platform/MachineFacts.h"
+#include "ports/MachineFacts.h"
 
 namespace kiv {
 

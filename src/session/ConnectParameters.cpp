@@ -5,7 +5,7 @@
 #include "infra/TextFormat.h"
 #include "infra/TextRules.h"
 #include "launch/CredentialCodec.h"
-#include "platform/UsbLibrary.h"
+#include "ports/UsbLibrary.h"
 
 namespace kiv {
 

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "launch/KivFile.h"
-#include "platform/MachineSettings.h"
-#include "platform/RemoteDesktopControl.h"
+#include "ports/MachineSettings.h"
+#include "ports/RemoteDesktopControl.h"
 
 namespace kiv {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 
 namespace kiv {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/MachineFacts.h"
+#include "ports/MachineFacts.h"
 
 namespace kiv {
 

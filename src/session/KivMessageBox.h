@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "launch/KivFile.h"
-#include "platform/MessageBoxView.h"
+#include "ports/MessageBoxView.h"
 
 namespace kiv {
 

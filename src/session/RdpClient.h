@@ -8,9 +8,9 @@
 #include <string>
 
 #include "launch/KivFile.h"
-#include "platform/MachineSettings.h"
-#include "platform/MessagePrompt.h"
-#include "platform/RemoteDesktopControl.h"
+#include "ports/MachineSettings.h"
+#include "ports/MessagePrompt.h"
+#include "ports/RemoteDesktopControl.h"
 #include "session/PortMapper.h"
 #include "session/RdpClientOwner.h"
 

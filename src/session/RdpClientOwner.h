@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 
 namespace kiv {
 

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 #include "session/ControlSettings.h"
 
 namespace kiv {

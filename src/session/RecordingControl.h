@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/RemoteDesktopControl.h"
+#include "ports/RemoteDesktopControl.h"
 #include "session/PortMapper.h"
 
 namespace kiv {

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/ProgressView.h"
-#include "platform/Timer.h"
+#include "ports/ProgressView.h"
+#include "ports/Timer.h"
 
 namespace kiv {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "launch/KivFile.h"
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 namespace kiv {
 

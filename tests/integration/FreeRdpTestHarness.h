@@ -14,9 +14,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "platform/CertificatePrompt.h"
-#include "platform/RemoteDesktopControl.h"
-#include "platform/RemoteDisplay.h"
+#include "ports/CertificatePrompt.h"
+#include "ports/RemoteDesktopControl.h"
+#include "ports/RemoteDisplay.h"
 #include "platform/freerdp/FreeRdpControl.h"
 #include "support/TempDir.h"
 #include "support/TestMainLoop.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "infra/TextRules.h"
-#include "platform/MachineSettings.h"
+#include "ports/MachineSettings.h"
 
 namespace kiv::test {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/Timer.h"
+#include "ports/Timer.h"
 
 namespace kiv::test {
 

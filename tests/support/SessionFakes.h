@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/DesktopFacts.h"
-#include "platform/HandOver.h"
-#include "platform/MessageBoxView.h"
-#include "platform/MessagePrompt.h"
-#include "platform/ProcessStarter.h"
-#include "platform/ProgressView.h"
-#include "platform/SessionWindowView.h"
+#include "ports/DesktopFacts.h"
+#include "ports/HandOver.h"
+#include "ports/MessageBoxView.h"
+#include "ports/MessagePrompt.h"
+#include "ports/ProcessStarter.h"
+#include "ports/ProgressView.h"
+#include "ports/SessionWindowView.h"
 
 namespace kiv::test {
 

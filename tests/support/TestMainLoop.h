@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "platform/MainLoop.h"
+#include "ports/MainLoop.h"
 
 namespace kiv::test {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/RemoteDisplay.h"
+#include "ports/RemoteDisplay.h"
 
 namespace kiv::test {
 

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <optional>
 
-#include "platform/CertificatePrompt.h"
+#include "ports/CertificatePrompt.h"
 #include "platform/freerdp/GuiPoster.h"
 
 namespace kiv {

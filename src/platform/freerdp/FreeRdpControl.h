@@ -12,10 +12,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/CertificatePrompt.h"
-#include "platform/MainLoop.h"
-#include "platform/RemoteDesktopControl.h"
-#include "platform/RemoteDisplay.h"
+#include "ports/CertificatePrompt.h"
+#include "ports/MainLoop.h"
+#include "ports/RemoteDesktopControl.h"
+#include "ports/RemoteDisplay.h"
 #include "platform/freerdp/SessionObserver.h"
 #include "session/ControlSettings.h"
 

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/RemoteDisplay.h"
+#include "ports/RemoteDisplay.h"
 
 namespace kiv {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/MainLoop.h"
+#include "ports/MainLoop.h"
 #include "platform/freerdp/CertificateGate.h"
 #include "platform/freerdp/ConnectWatchdog.h"
 #include "platform/freerdp/FreeRdpChannels.h"

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "platform/MainLoop.h"
+#include "ports/MainLoop.h"
 #include "platform/freerdp/SessionObserver.h"
 
 namespace kiv {

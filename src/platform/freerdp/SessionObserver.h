@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/CertificatePrompt.h"
-#include "platform/RemoteDesktopControl.h"
-#include "platform/RemoteDisplay.h"
+#include "ports/CertificatePrompt.h"
+#include "ports/RemoteDesktopControl.h"
+#include "ports/RemoteDisplay.h"
 #include "session/DisconnectReasonMap.h"
 
 namespace kiv {

@@ -5,7 +5,7 @@
 // UUID, the host name and the resolver.
 #include <string>
 
-#include "platform/MachineFacts.h"
+#include "ports/MachineFacts.h"
 #include "platform/linux/RootVolumeId.h"
 
 namespace kiv {

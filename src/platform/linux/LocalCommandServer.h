@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/MainLoop.h"
+#include "ports/MainLoop.h"
 
 namespace kiv {
 

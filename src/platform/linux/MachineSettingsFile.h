@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "infra/IniImage.h"
-#include "platform/MachineSettings.h"
+#include "ports/MachineSettings.h"
 
 namespace kiv {
 

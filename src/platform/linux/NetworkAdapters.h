@@ -3,7 +3,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/MachineFacts.h"
+#include "ports/MachineFacts.h"
 
 namespace kiv {
 

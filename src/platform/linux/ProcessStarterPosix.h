@@ -1,7 +1,7 @@
 #pragma once
 // Companion programs started with posix_spawn, inheriting the environment. The
 // client never waits for them; a background thread reaps each one when it ends.
-#include "platform/ProcessStarter.h"
+#include "ports/ProcessStarter.h"
 
 namespace kiv {
 

@@ -8,8 +8,8 @@
 #include <memory>
 #include <thread>
 
-#include "platform/HandOver.h"
-#include "platform/MainLoop.h"
+#include "ports/HandOver.h"
+#include "ports/MainLoop.h"
 
 namespace kiv {
 

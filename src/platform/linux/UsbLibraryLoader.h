@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/UsbLibrary.h"
+#include "ports/UsbLibrary.h"
 
 namespace kiv {
 

@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "platform/MessageBoxView.h"
+#include "ports/MessageBoxView.h"
 
 class QLabel;
 class QPlainTextEdit;

@@ -3,7 +3,7 @@
 // language of the installation.
 #include <QString>
 
-#include "platform/CertificatePrompt.h"
+#include "ports/CertificatePrompt.h"
 
 class QWidget;
 

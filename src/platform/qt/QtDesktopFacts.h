@@ -2,7 +2,7 @@
 // The local desktop as the server shell asks about it: the panel's edge (from
 // the primary screen's work area), the notification area (the X11 tray owner)
 // and the monitors.
-#include "platform/DesktopFacts.h"
+#include "ports/DesktopFacts.h"
 
 namespace kiv {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/MainLoop.h"
+#include "ports/MainLoop.h"
 
 class QObject;
 

@@ -1,7 +1,7 @@
 #pragma once
 // The questions of the session as standard message boxes: OK / Cancel with the
 // error icon, Yes / No with the question icon. Texts are UTF-8.
-#include "platform/MessagePrompt.h"
+#include "ports/MessagePrompt.h"
 
 class QWidget;
 

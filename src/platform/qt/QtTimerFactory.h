@@ -1,7 +1,7 @@
 #pragma once
 // Timers of the GUI thread on QTimer. Precise timers: the progress animation and
 // the session's time-outs count in steps of their own interval.
-#include "platform/Timer.h"
+#include "ports/Timer.h"
 
 namespace kiv {
 

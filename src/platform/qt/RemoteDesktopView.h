@@ -11,7 +11,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/RemoteDisplay.h"
+#include "ports/RemoteDisplay.h"
 
 namespace kiv {
 

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/SessionWindowView.h"
+#include "ports/SessionWindowView.h"
 #include "session/WindowPlacement.h"
 
 namespace kiv {

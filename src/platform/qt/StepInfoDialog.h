@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "platform/ProgressView.h"
+#include "ports/ProgressView.h"
 
 class QLabel;
 class QProgressBar;

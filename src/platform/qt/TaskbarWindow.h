@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

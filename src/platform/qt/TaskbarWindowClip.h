@@ -6,7 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

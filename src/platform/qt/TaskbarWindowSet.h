@@ -8,7 +8,7 @@
 
 #include <map>
 
-#include "platform/TaskbarWindows.h"
+#include "ports/TaskbarWindows.h"
 
 namespace kiv {
 

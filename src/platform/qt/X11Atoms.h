@@ -2,7 +2,7 @@
 // The few X11 window-manager hints Qt has no API for.
 #include <optional>
 
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 class QWindow;
 

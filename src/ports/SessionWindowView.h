@@ -3,7 +3,7 @@
 // that hides it while nothing may be shown, its placement and visibility.
 #include <string>
 
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 namespace kiv {
 

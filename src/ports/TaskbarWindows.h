@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 namespace kiv {
 

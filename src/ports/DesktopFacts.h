@@ -3,7 +3,7 @@
 // notification area are, and the work area the session may use.
 #include <optional>
 
-#include "platform/RemoteDisplay.h"  // TRect
+#include "ports/RemoteDisplay.h"  // TRect
 
 namespace kiv {
 
