@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "session/Proxy.h"
+#include "proxy/Proxy.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "session/ProxyHandshake.h"
-#include "session/ProxyHttpAnswer.h"
-#include "session/ProxySocksAnswers.h"
+#include "proxy/ProxyHandshake.h"
+#include "proxy/ProxyHttpAnswer.h"
+#include "proxy/ProxySocksAnswers.h"
 
 namespace {
 

@@ -37,7 +37,7 @@
 #include "platform/qt/X11Atoms.h"
 #include "session/ClientForm.h"
 #include "session/FingerPrint.h"
-#include "session/Proxy.h"
+#include "proxy/Proxy.h"
 #include "session/WindowPlacement.h"
 
 namespace kiv {

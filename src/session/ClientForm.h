@@ -28,7 +28,7 @@
 #include "ports/Timer.h"
 #include "ports/UsbLibrary.h"
 #include "session/KivMessageBox.h"
-#include "session/PortMapper.h"
+#include "proxy/PortMapper.h"
 #include "session/RdpClient.h"
 #include "session/StepInfo.h"
 

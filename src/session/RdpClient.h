@@ -11,7 +11,7 @@
 #include "ports/MachineSettings.h"
 #include "ports/MessagePrompt.h"
 #include "ports/RemoteDesktopControl.h"
-#include "session/PortMapper.h"
+#include "proxy/PortMapper.h"
 #include "session/RdpClientOwner.h"
 
 namespace kiv {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ports/RemoteDesktopControl.h"
-#include "session/PortMapper.h"
+#include "proxy/PortMapper.h"
 
 namespace kiv {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ProxyTestSupport.h"
-#include "session/SystemProxy.h"
+#include "proxy/SystemProxy.h"
 #include "support/TempDir.h"
 
 namespace kiv::test {

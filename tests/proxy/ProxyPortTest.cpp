@@ -7,7 +7,7 @@
 #include <asio.hpp>
 
 #include "ProxyTestSupport.h"
-#include "session/ProxyFreePort.h"
+#include "proxy/ProxyFreePort.h"
 
 namespace kiv::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "ProxyPeers.h"
-#include "session/SystemProxy.h"
+#include "proxy/SystemProxy.h"
 
 namespace kiv::test {
 namespace {

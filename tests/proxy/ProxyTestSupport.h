@@ -20,8 +20,8 @@
 
 #include "launch/KivFile.h"
 #include "support/SilentListener.h"
-#include "session/Proxy.h"
-#include "session/ProxyStep.h"
+#include "proxy/Proxy.h"
+#include "proxy/ProxyStep.h"
 
 namespace kiv::test {
 

@@ -1,7 +1,7 @@
 // The parsers of what proxies answer: HTTP CONNECT heads and SOCKS replies, fed
 // the bytes real proxies send, cut anywhere, and bytes no proxy should send.
-#include "session/ProxyHttpAnswer.h"
-#include "session/ProxySocksAnswers.h"
+#include "proxy/ProxyHttpAnswer.h"
+#include "proxy/ProxySocksAnswers.h"
 
 #include <gtest/gtest.h>
 

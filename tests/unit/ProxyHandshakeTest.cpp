@@ -1,7 +1,7 @@
 // The conversation with each kind of proxy, step by step, with the proxies'
 // answers played by the test: the retry after 407 on the same or a new
 // connection, refusals, and the first tunnelled bytes.
-#include "session/ProxyHandshake.h"
+#include "proxy/ProxyHandshake.h"
 
 #include <gtest/gtest.h>
 

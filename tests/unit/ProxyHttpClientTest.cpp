@@ -1,5 +1,5 @@
 // The proxy the portal fetch's HTTP client is given for a farm's settings.
-#include "session/ProxyHttpClient.h"
+#include "proxy/ProxyHttpClient.h"
 
 #include <gtest/gtest.h>
 

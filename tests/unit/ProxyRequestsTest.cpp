@@ -1,5 +1,5 @@
 // The exact bytes the mapper sends to proxies.
-#include "session/ProxyRequests.h"
+#include "proxy/ProxyRequests.h"
 
 #include <gtest/gtest.h>
 

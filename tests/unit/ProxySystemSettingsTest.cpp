@@ -1,6 +1,6 @@
 // The user's own proxy (type 1): the desktop's list form, the proxy environment
 // as curl reads it, and what the farm's settings become.
-#include "session/SystemProxy.h"
+#include "proxy/SystemProxy.h"
 
 #include <gtest/gtest.h>
 

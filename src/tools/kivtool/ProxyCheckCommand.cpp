@@ -16,7 +16,7 @@
 
 #include "infra/CodePage.h"
 #include "launch/FarmList.h"
-#include "session/Proxy.h"
+#include "proxy/Proxy.h"
 #include "tools/kivtool/Commands.h"
 #include "tools/kivtool/KivFileJson.h"
 

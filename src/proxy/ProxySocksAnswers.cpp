@@ -1,4 +1,4 @@
-#include "session/ProxySocksAnswers.h"
+#include "proxy/ProxySocksAnswers.h"
 
 #include <arpa/inet.h>
 

@@ -1,4 +1,4 @@
-#include "session/Proxy.h"
+#include "proxy/Proxy.h"
 
 #include <atomic>
 #include <future>
@@ -10,10 +10,10 @@
 #include <asio.hpp>
 
 #include "infra/DebugLog.h"
-#include "session/ProxyFreePort.h"
-#include "session/ProxyRoute.h"
-#include "session/ProxyTunnel.h"
-#include "session/SystemProxy.h"
+#include "proxy/ProxyFreePort.h"
+#include "proxy/ProxyRoute.h"
+#include "proxy/ProxyTunnel.h"
+#include "proxy/SystemProxy.h"
 
 namespace kiv {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "session/ProxyHttpAnswer.h"
-#include "session/ProxyRoute.h"
+#include "proxy/ProxyHttpAnswer.h"
+#include "proxy/ProxyRoute.h"
 
 namespace kiv {
 

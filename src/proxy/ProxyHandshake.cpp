@@ -1,11 +1,11 @@
-#include "session/ProxyHandshake.h"
+#include "proxy/ProxyHandshake.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <utility>
 
-#include "session/ProxyRequests.h"
-#include "session/ProxySocksAnswers.h"
+#include "proxy/ProxyRequests.h"
+#include "proxy/ProxySocksAnswers.h"
 
 namespace kiv {
 

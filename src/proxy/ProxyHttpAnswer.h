@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "session/ProxyAnswerState.h"
+#include "proxy/ProxyAnswerState.h"
 
 namespace kiv {
 

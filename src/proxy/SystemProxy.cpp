@@ -1,4 +1,4 @@
-#include "session/SystemProxy.h"
+#include "proxy/SystemProxy.h"
 
 #include <algorithm>
 #include <cctype>

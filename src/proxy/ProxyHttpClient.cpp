@@ -1,6 +1,6 @@
-#include "session/ProxyHttpClient.h"
+#include "proxy/ProxyHttpClient.h"
 
-#include "session/ProxyRequests.h"
+#include "proxy/ProxyRequests.h"
 
 namespace kiv {
 

@@ -11,8 +11,8 @@
 #include <string>
 
 #include "launch/KivFile.h"
-#include "session/PortMapper.h"
-#include "session/ProxyStep.h"
+#include "proxy/PortMapper.h"
+#include "proxy/ProxyStep.h"
 
 namespace kiv {
 

@@ -1,10 +1,10 @@
-#include "session/ProxyTunnel.h"
+#include "proxy/ProxyTunnel.h"
 
 #include <string_view>
 #include <utility>
 
 #include "infra/DebugLog.h"
-#include "session/ProxyRequests.h"
+#include "proxy/ProxyRequests.h"
 
 namespace kiv {
 

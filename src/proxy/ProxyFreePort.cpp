@@ -1,4 +1,4 @@
-#include "session/ProxyFreePort.h"
+#include "proxy/ProxyFreePort.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,4 +1,4 @@
-#include "session/ProxyRequests.h"
+#include "proxy/ProxyRequests.h"
 
 #include <arpa/inet.h>
 

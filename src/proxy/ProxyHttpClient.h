@@ -4,7 +4,7 @@
 #include <string>
 
 #include "launch/KivFile.h"
-#include "session/SystemProxy.h"
+#include "proxy/SystemProxy.h"
 
 namespace kiv {
 

@@ -12,8 +12,8 @@
 
 #include <asio.hpp>
 
-#include "session/ProxyHandshake.h"
-#include "session/ProxyStep.h"
+#include "proxy/ProxyHandshake.h"
+#include "proxy/ProxyStep.h"
 
 namespace kiv {
 

@@ -1,6 +1,6 @@
-#include "session/ProxyRoute.h"
+#include "proxy/ProxyRoute.h"
 
-#include "session/ProxyRequests.h"
+#include "proxy/ProxyRequests.h"
 
 namespace kiv {
 

@@ -1,4 +1,4 @@
-#include "session/ProxyHttpAnswer.h"
+#include "proxy/ProxyHttpAnswer.h"
 
 #include <algorithm>
 #include <cctype>
