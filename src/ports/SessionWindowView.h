@@ -22,6 +22,9 @@ public:
     virtual void BringToFront() = 0;
     // Keeps the window off the taskbar (seamless mode: the server's windows get their own entries).
     virtual void SetToolWindowStyle() = 0;
+    // The program's icon, for this window and every other, from an icon
+    // resource the program carries ("DESK"); false when it cannot be loaded.
+    virtual bool SetApplicationIcon(const std::string& resourceName) = 0;
 };
 
 // The process around the session window.

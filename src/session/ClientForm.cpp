@@ -68,10 +68,18 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
             *this, TSmlPorts{ports_.taskbarWindows, ports_.seamlessSurface, ports_.iconDecoder, &ports_.desktop});
         msgSml_->SetOverlayIcon(MakeOverlayBadge());
     }
+    if (record_.AppTypeMode == 1) {
+        // A whole desktop brings its own tray inside the session; the window
+        // carries the desktop icon instead (without it the default one stays).
+        ports_.view.SetApplicationIcon("DESK");
+    } else {
+        msgTray_ = std::make_unique<TMsgTray>(*this, TTrayPorts{ports_.trayIcons, ports_.trayIconDecoder});
+    }
     router_.SetRdpClient(rdpClient_.get());
     TChannelRouter::THandlers handlers;
     handlers.shell = msgShell_.get();
     handlers.seamless = msgSml_.get();
+    handlers.tray = msgTray_.get();
     router_.SetHandlers(handlers);
 
     InitProgram(commandLine);
@@ -540,6 +548,7 @@ void TfrmClientForm::Shutdown() {
         stepInfo_.reset();
         router_.SetHandlers({});
         router_.SetRdpClient(nullptr);
+        msgTray_.reset();
         msgSml_.reset();
         msgShell_.reset();
         rdpClient_.reset();

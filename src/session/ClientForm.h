@@ -13,6 +13,7 @@
 #include "channels/ChannelRouter.h"
 #include "channels/MsgShell.h"
 #include "channels/MsgSml.h"
+#include "desktop/MsgTray.h"
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
 #include "ports/DesktopFacts.h"
@@ -26,6 +27,7 @@
 #include "ports/SessionWindowView.h"
 #include "ports/TaskbarWindows.h"
 #include "ports/Timer.h"
+#include "ports/TrayIcons.h"
 #include "ports/UsbLibrary.h"
 #include "session/KivMessageBox.h"
 #include "proxy/PortMapper.h"
@@ -69,6 +71,10 @@ struct TClientFormPorts {
     ITaskbarWindows* taskbarWindows = nullptr;
     ISeamlessSurface* seamlessSurface = nullptr;
     const IIconImageDecoder* iconDecoder = nullptr;
+    // The local tray icons of the server's applications, and the reader of
+    // their icon files (every display mode but a whole desktop).
+    ITrayIcons* trayIcons = nullptr;
+    const ITrayIconDecoder* trayIconDecoder = nullptr;
 };
 
 // What the program entry read before the session window was set up.
@@ -133,6 +139,7 @@ public:
     TRdpClient* RdpClient() const { return rdpClient_.get(); }
     TMsgShell* MsgShell() const { return msgShell_.get(); }
     TMsgSml* MsgSml() const { return msgSml_.get(); }
+    TMsgTray* MsgTray() const { return msgTray_.get(); }
     TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
     TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
 
@@ -175,6 +182,7 @@ private:
     std::unique_ptr<TRdpClient> rdpClient_;
     std::unique_ptr<TMsgShell> msgShell_;
     std::unique_ptr<TMsgSml> msgSml_;
+    std::unique_ptr<TMsgTray> msgTray_;
     TChannelRouter router_;
 
     std::unique_ptr<ITimer> timerLogon_;

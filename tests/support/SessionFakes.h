@@ -24,7 +24,11 @@ struct FakeWindowView : ISessionWindowView {
     void SetVisible(bool v) override { visible = v; }
     void BringToFront() override { ++raised; }
     void SetToolWindowStyle() override { toolWindow = true; }
-    std::string caption, region = "none";
+    bool SetApplicationIcon(const std::string& name) override {
+        applicationIcon = name;
+        return true;
+    }
+    std::string caption, region = "none", applicationIcon;
     bool cover = false, visible = false, toolWindow = false;
     int placed = 0, raised = 0;
 };
