@@ -22,6 +22,7 @@
 #include "platform/linux/ProcessStarterPosix.h"
 #include "platform/linux/UnixHandOver.h"
 #include "platform/linux/UsbLibraryLoader.h"
+#include "platform/qt/IconFileReader.h"
 #include "platform/qt/KivMessageBoxDialog.h"
 #include "platform/qt/QtCertificatePrompt.h"
 #include "platform/qt/QtDesktopFacts.h"
@@ -34,6 +35,7 @@
 #include "platform/qt/StepInfoDialog.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
+#include "platform/qt/TrayIconSet.h"
 #include "platform/qt/X11Atoms.h"
 #include "session/ClientForm.h"
 #include "session/FingerPrint.h"
@@ -90,6 +92,8 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     usb_ = std::make_unique<TUsbLibraryLoader>();
     taskbar_ = std::make_unique<TQtTaskbarWindows>();
     surface_ = std::make_unique<TQtSeamlessSurface>(*window_);
+    trayIcons_ = std::make_unique<TQtTrayIcons>();
+    iconFiles_ = std::make_unique<TQtIconFileDecoder>();
     commands_ = std::make_unique<TLocalCommandServer>(*mainLoop_, [this](const std::string& line) { OnControlLine(line); });
 }
 
@@ -187,6 +191,8 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.taskbarWindows = taskbar_.get();
     ports.seamlessSurface = surface_.get();
     ports.iconDecoder = taskbar_.get();
+    ports.trayIcons = trayIcons_.get();
+    ports.trayIconDecoder = iconFiles_.get();
     ports.fingerPrint = [this] { return GetFingerPrint(*machineFacts_, programFolder_ / "KivClient.ini"); };
     ports.runRepairTool = [this](const std::string& mode) { return RunRepairTool(programFolder_, mode); };
     ports.clientFacts = ClientFacts();

@@ -29,6 +29,8 @@ class TQtMainLoop;
 class TQtMessagePrompt;
 class TQtSeamlessSurface;
 class TQtTaskbarWindows;
+class TQtTrayIcons;
+class TQtIconFileDecoder;
 class TQtTimerFactory;
 class TRemoteDesktopView;
 class TSessionEndWatcher;
@@ -88,6 +90,8 @@ private:
     std::unique_ptr<TLocalCommandServer> commands_;
     std::unique_ptr<TQtTaskbarWindows> taskbar_;  // outlive the form: its records own taskbar windows
     std::unique_ptr<TQtSeamlessSurface> surface_;
+    std::unique_ptr<TQtTrayIcons> trayIcons_;  // outlive the form: its tray handler owns icons
+    std::unique_ptr<TQtIconFileDecoder> iconFiles_;
     std::unique_ptr<TfrmClientForm> form_;
     std::unique_ptr<TSessionEndWatcher> sessionEnd_;
     bool quitting_ = false;

@@ -1,10 +1,14 @@
 #include "platform/qt/SessionWindow.h"
 
 #include <QCloseEvent>
+#include <QFile>
+#include <QIcon>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QRegion>
 #include <QScreen>
 
+#include "platform/qt/IconFileReader.h"
 #include "platform/qt/X11Atoms.h"
 
 namespace kiv {
@@ -84,6 +88,18 @@ void TSessionWindow::SetToolWindowStyle() {
     skipTaskbar_ = true;
     (void)winId();  // the X window must exist before its state is set, and before it is shown
     SetSkipTaskbar(*windowHandle());
+}
+
+bool TSessionWindow::SetApplicationIcon(const std::string& resourceName) {
+    // The icons the program carries are compiled into it as Qt resources.
+    QFile file(":/" + QString::fromStdString(resourceName));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    QIcon icon;
+    for (const QImage& image : ReadIconFile(file)) icon.addPixmap(QPixmap::fromImage(image));
+    if (icon.isNull()) return false;
+    QGuiApplication::setWindowIcon(icon);
+    setWindowIcon(icon);
+    return true;
 }
 
 void TSessionWindow::closeEvent(QCloseEvent* event) {

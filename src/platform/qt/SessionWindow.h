@@ -33,6 +33,7 @@ public:
     void SetVisible(bool visible) override;
     void BringToFront() override;
     void SetToolWindowStyle() override;
+    bool SetApplicationIcon(const std::string& resourceName) override;
 
     bool CoverVisible() const;
 

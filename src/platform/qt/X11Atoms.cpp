@@ -5,9 +5,11 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace kiv {
 
@@ -30,6 +32,20 @@ xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
 xcb_window_t Root(xcb_connection_t* c) {
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     return screen ? screen->root : static_cast<xcb_window_t>(XCB_WINDOW_NONE);
+}
+
+// The 32-bit values of a window property (atoms, windows, cardinals).
+std::vector<uint32_t> Values32(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property, xcb_atom_t type) {
+    std::vector<uint32_t> values;
+    xcb_get_property_reply_t* reply =
+        xcb_get_property_reply(c, xcb_get_property(c, 0, window, property, type, 0, 4096), nullptr);
+    if (!reply) return values;
+    if (reply->format == 32) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
 }
 
 }  // namespace
@@ -72,6 +88,30 @@ void SetSkipTaskbar(QWindow& window) {
         }
     }
     xcb_flush(c);
+}
+
+bool ActivateDesktopWindow() {
+    xcb_connection_t* c = Connection();
+    if (!c) return false;
+    const xcb_window_t root = Root(c);
+    const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t desktop = Atom(c, "_NET_WM_WINDOW_TYPE_DESKTOP");
+    for (const uint32_t window : Values32(c, root, Atom(c, "_NET_CLIENT_LIST"), XCB_ATOM_WINDOW)) {
+        const std::vector<uint32_t> types = Values32(c, window, type, XCB_ATOM_ATOM);
+        if (std::find(types.begin(), types.end(), desktop) == types.end()) continue;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = Atom(c, "_NET_ACTIVE_WINDOW");
+        event.data.data32[0] = 1;  // an application asks
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(c);
+        return true;
+    }
+    return false;
 }
 
 std::optional<TRect> SystemTrayRect() {

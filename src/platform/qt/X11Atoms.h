@@ -17,5 +17,8 @@ std::optional<TRect> SystemTrayRect();
 bool PointerButtonsSwapped();
 // The X connection exists (xcb platform).
 bool OnX11();
+// Asks the window manager to activate the desktop's own window (a window of
+// type _NET_WM_WINDOW_TYPE_DESKTOP among its clients); false when there is none.
+bool ActivateDesktopWindow();
 
 }  // namespace kiv
