@@ -9,7 +9,9 @@
 #include "channels/SmlMessages.h"
 #include "channels/SmlRegionBlock.h"
 #include "channels/SmlWindowMsg.h"
+#include "desktop/MsgTray.h"
 #include "session/SessionEvents.h"
+#include "support/TrayFakes.h"
 #include "tools/demo-server/DemoShell.h"
 #include "tools/demo-server/ShellWire.h"
 
@@ -452,6 +454,88 @@ TEST_F(DemoShell, ForeignAndBrokenMessagesChangeNothing) {
         shell.OnReceive("CSML", TBytes(junk.begin(), junk.begin() + std::min<std::size_t>(junk.size(), 16)), now);
     }
     EXPECT_TRUE(out.sent.empty());
+}
+
+// Reads every bitmap image of an icon file, as the client's tray does.
+struct TIconFileImages final : ITrayIconDecoder {
+    std::vector<TIconImage> DecodeIconFile(std::span<const std::uint8_t> bytes) const override {
+        std::vector<TIconImage> images;
+        for (const TIconEntry& entry : ReadIconDirectory(bytes))
+            if (std::uint64_t{entry.offset} + entry.size <= bytes.size())
+                if (auto image = DecodeIconBitmap(bytes.subspan(entry.offset, entry.size))) images.push_back(*image);
+        return images;
+    }
+};
+
+struct TTrayHost final : IChannelHost {
+    void OnChannelSendData(const std::string&, const kiv::TBytes&) override {}
+    void OnSessionStateChanged(std::uint16_t, std::int32_t) override {}
+    TWindowHandle MainFormHandle() const override { return 1; }
+};
+
+TBytes TrayMouse(std::int32_t window, std::int32_t id, std::uint32_t callback, std::uint32_t message) {
+    TBytes m(26, 0);  // 25 bytes in a 13-unit payload
+    m[0] = 0x03, m[1] = 0xEF, m[2] = 0x01;
+    WriteI32(m.data() + 3, window);
+    WriteI32(m.data() + 7, id);
+    WriteU32(m.data() + 13, callback);
+    WriteU32(m.data() + 17, message);
+    WriteU32(m.data() + 21, (200u << 16) | 100u);
+    return m;
+}
+
+TEST_F(DemoShell, WithTrayAnApplicationBringsThreeClientIconsAndAMiddleReleaseDeletesOne) {
+    options.tray = true;
+    TDemoShell& shell = Started();
+    out.sent.clear();
+    shell.OnReceive("CSML", ClientShell(0x0004, "APP0001"), now);
+    ASSERT_EQ(out.Windows().size(), 1u);
+    const auto window = static_cast<std::int32_t>(out.Windows()[0].header.ServerHandle);
+
+    // What the client makes of it.
+    TTrayHost host;
+    test::FakeTrayIcons icons;
+    TIconFileImages decoder;
+    TMsgTray tray(host, TTrayPorts{&icons, &decoder});
+    auto deliver = [&] {
+        for (const auto& sent : out.sent)
+            if (sent.bytes.size() >= 86 && sent.bytes[0] == 0x03 && sent.bytes[1] == 0xEF && sent.bytes[2] == 0x01)
+                tray.OnRecvbuffer(sent.bytes.data(), static_cast<std::int32_t>(sent.bytes.size()));
+        out.sent.clear();
+    };
+    deliver();
+    ASSERT_EQ(tray.IconList.Count(), 3);
+    const std::pair<std::int32_t, std::uint16_t> expected[] = {{1, 0x0401}, {5000, 0x8001}, {6000, 0x8002}};
+    for (int i = 0; i < 3; ++i) {
+        const TTrayIconEntry& entry = *tray.IconList.Get(i);
+        EXPECT_EQ(entry.ServerWindow, window);
+        EXPECT_EQ(entry.IconId, expected[i].first);
+        EXPECT_EQ(entry.CallbackMessage, expected[i].second);
+        EXPECT_EQ(icons.icons.at(entry.Icon).images.size(), 4u) << "16, 24, 32 and 48 pixels";
+    }
+    // The icon of id 1 shows id 2's image and tip: a small id of the same window.
+    EXPECT_EQ(icons.icons.at(tray.IconList.Get(0)->Icon).tooltip, "APP0001 tray 2");
+    const TIconImage& shown = icons.icons.at(tray.IconList.Get(0)->Icon).images.at(0);
+    EXPECT_EQ(shown.pixels.at(static_cast<std::size_t>(shown.height / 2 * shown.width + shown.width / 2)), 0xFFC0392Bu)
+        << "the centre of the red disc";
+
+    shell.OnReceive("CSML", TrayMouse(window, 5000, 0x8001, 0x207), now);
+    EXPECT_TRUE(out.sent.empty());
+    shell.OnReceive("CSML", TrayMouse(window, 5000, 0x8001, 0x208), now);
+    std::vector<std::uint32_t> messages;
+    for (const TJson& line : out.records)
+        if (line["event"] == "tray-mouse") {
+            EXPECT_EQ(line["window"], window);
+            EXPECT_EQ(line["id"], 5000);
+            EXPECT_EQ(line["callback"], 0x8001);
+            EXPECT_EQ(line["x"], 100);
+            EXPECT_EQ(line["y"], 200);
+            messages.push_back(line["message"]);
+        }
+    EXPECT_EQ(messages, (std::vector<std::uint32_t>{0x207, 0x208}));
+    deliver();
+    ASSERT_EQ(tray.IconList.Count(), 2);
+    EXPECT_EQ(tray.IconList.Get(1)->IconId, 6000);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "tools/demo-server/DemoIcon.h"
 
+#include <functional>
+#include <optional>
+#include <span>
 
 #include "channels/ByteOrder.h"
 
@@ -10,12 +13,67 @@ namespace {
 constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::size_t kBitmapHeaderSize = 40;
-constexpr std::size_t kColourBytes = kDemoIconSide * kDemoIconSide * 4;
-constexpr std::size_t kMaskStride = 4;  // 32 bits, already a multiple of four bytes
-constexpr std::size_t kMaskBytes = kMaskStride * kDemoIconSide;
 constexpr int kCornerRadius = 6;
 
-// Inside the rounded square that fills the icon.
+// The colour (0xRRGGBB) of a pixel of an image of that side; nullopt: transparent.
+using TPixel = std::function<std::optional<std::uint32_t>(int side, int x, int y)>;
+
+std::size_t MaskStride(int side) { return ((static_cast<std::size_t>(side) + 31) / 32) * 4; }
+
+std::size_t ImageBytes(int side) {
+    const auto s = static_cast<std::size_t>(side);
+    return kBitmapHeaderSize + s * s * 4 + MaskStride(side) * s;
+}
+
+TBytes IconFile(std::span<const int> sides, const TPixel& pixel) {
+    std::size_t total = kDirectorySize + kEntrySize * sides.size();
+    for (int side : sides) total += ImageBytes(side);
+    TBytes file(total, 0);
+    std::uint8_t* p = file.data();
+    WriteU16(p + 2, 1);  // an icon file
+    WriteU16(p + 4, static_cast<std::uint16_t>(sides.size()));
+    std::size_t offset = kDirectorySize + kEntrySize * sides.size();
+    for (std::size_t i = 0; i < sides.size(); ++i) {
+        const int side = sides[i];
+        const auto s = static_cast<std::size_t>(side);
+        std::uint8_t* entry = p + kDirectorySize + kEntrySize * i;
+        entry[0] = static_cast<std::uint8_t>(side);
+        entry[1] = static_cast<std::uint8_t>(side);
+        WriteU16(entry + 4, 1);   // planes
+        WriteU16(entry + 6, 32);  // bits per pixel
+        WriteU32(entry + 8, static_cast<std::uint32_t>(ImageBytes(side)));
+        WriteU32(entry + 12, static_cast<std::uint32_t>(offset));
+        std::uint8_t* header = p + offset;
+        WriteU32(header, kBitmapHeaderSize);
+        WriteI32(header + 4, side);
+        WriteI32(header + 8, 2 * side);  // colour rows and mask rows
+        WriteU16(header + 12, 1);
+        WriteU16(header + 14, 32);
+        WriteU32(header + 20, static_cast<std::uint32_t>(ImageBytes(side) - kBitmapHeaderSize));
+        std::uint8_t* colour = header + kBitmapHeaderSize;
+        std::uint8_t* mask = colour + s * s * 4;
+        for (int y = 0; y < side; ++y) {
+            const auto row = static_cast<std::size_t>(side - 1 - y);  // bottom-up
+            for (int x = 0; x < side; ++x) {
+                const std::optional<std::uint32_t> c = pixel(side, x, y);
+                if (!c) {
+                    mask[row * MaskStride(side) + static_cast<std::size_t>(x) / 8] |=
+                        static_cast<std::uint8_t>(0x80 >> (x % 8));
+                    continue;
+                }
+                std::uint8_t* px = colour + (row * s + static_cast<std::size_t>(x)) * 4;
+                px[0] = static_cast<std::uint8_t>(*c);
+                px[1] = static_cast<std::uint8_t>(*c >> 8);
+                px[2] = static_cast<std::uint8_t>(*c >> 16);
+                px[3] = 0xFF;
+            }
+        }
+        offset += ImageBytes(side);
+    }
+    return file;
+}
+
+// Inside the rounded square that fills the window icon.
 bool InsideBadge(int x, int y) {
     const int last = kDemoIconSide - 1;
     const int cx = x < kCornerRadius ? kCornerRadius : (x > last - kCornerRadius ? last - kCornerRadius : x);
@@ -34,42 +92,22 @@ bool OnWindowGlyph(int x, int y) {
 }  // namespace
 
 TBytes MakeDemoIcon(std::uint32_t rgb) {
-    TBytes file(kDirectorySize + kEntrySize + kBitmapHeaderSize + kColourBytes + kMaskBytes, 0);
-    std::uint8_t* p = file.data();
-    WriteU16(p + 2, 1);  // an icon file
-    WriteU16(p + 4, 1);  // one image
-    std::uint8_t* entry = p + kDirectorySize;
-    entry[0] = kDemoIconSide;
-    entry[1] = kDemoIconSide;
-    WriteU16(entry + 4, 1);   // planes
-    WriteU16(entry + 6, 32);  // bits per pixel
-    WriteU32(entry + 8, static_cast<std::uint32_t>(kBitmapHeaderSize + kColourBytes + kMaskBytes));
-    WriteU32(entry + 12, static_cast<std::uint32_t>(kDirectorySize + kEntrySize));
-    std::uint8_t* header = entry + kEntrySize;
-    WriteU32(header, kBitmapHeaderSize);
-    WriteI32(header + 4, kDemoIconSide);
-    WriteI32(header + 8, 2 * kDemoIconSide);  // colour rows and mask rows
-    WriteU16(header + 12, 1);
-    WriteU16(header + 14, 32);
-    WriteU32(header + 20, static_cast<std::uint32_t>(kColourBytes + kMaskBytes));
-    std::uint8_t* colour = header + kBitmapHeaderSize;
-    std::uint8_t* mask = colour + kColourBytes;
-    for (int y = 0; y < kDemoIconSide; ++y) {
-        const int row = kDemoIconSide - 1 - y;  // bottom-up
-        for (int x = 0; x < kDemoIconSide; ++x) {
-            std::uint8_t* px = colour + (static_cast<std::size_t>(row) * kDemoIconSide + x) * 4;
-            if (!InsideBadge(x, y)) {
-                mask[static_cast<std::size_t>(row) * kMaskStride + x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-                continue;
-            }
-            const std::uint32_t c = OnWindowGlyph(x, y) ? 0xFFFFFF : rgb;
-            px[0] = static_cast<std::uint8_t>(c);
-            px[1] = static_cast<std::uint8_t>(c >> 8);
-            px[2] = static_cast<std::uint8_t>(c >> 16);
-            px[3] = 0xFF;
-        }
-    }
-    return file;
+    const int sides[] = {kDemoIconSide};
+    return IconFile(sides, [rgb](int, int x, int y) -> std::optional<std::uint32_t> {
+        if (!InsideBadge(x, y)) return std::nullopt;
+        return OnWindowGlyph(x, y) ? 0xFFFFFF : rgb;
+    });
+}
+
+TBytes MakeDemoTrayIcon(std::uint32_t rgb) {
+    return IconFile(kDemoTraySides, [rgb](int side, int x, int y) -> std::optional<std::uint32_t> {
+        // Distances in quarter pixels from the centre, so every size is round.
+        const int dx = 4 * x + 2 - 2 * side, dy = 4 * y + 2 - 2 * side;
+        const int d2 = dx * dx + dy * dy, r = 2 * side - 2;
+        if (d2 > r * r) return std::nullopt;
+        const int ring = r * 55 / 100, width = side >= 32 ? 8 : 5;
+        return (d2 <= ring * ring && d2 >= (ring - width) * (ring - width)) ? 0xFFFFFF : rgb;
+    });
 }
 
 }  // namespace kiv::demo

@@ -23,7 +23,8 @@ TDemoShell::TDemoShell(const TShellOptions& options, TShellSessions& sessions, T
       sessions_(sessions),
       output_(output),
       connectionNumber_(connectionNumber),
-      windows_(desktop, output) {}
+      windows_(desktop, output),
+      tray_(output) {}
 
 void TDemoShell::Schedule(std::int64_t dueMs, TStep step) {
     const auto place = std::upper_bound(timers_.begin(), timers_.end(), dueMs,
@@ -197,7 +198,8 @@ void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& par
     SendEvent(MSG_WINLOGON_APP_LOADED);
     SendEvent(MSG_WINLOGON_APP_READY);
     const bool first = windows_.ApplicationsStarted() == 0;
-    windows_.StartApplication(appId, parameter, options_.windowsPerApp);
+    const std::vector<std::int64_t> handles = windows_.StartApplication(appId, parameter, options_.windowsPerApp);
+    if (options_.tray && !handles.empty()) tray_.AddIcons(handles.front(), appId);
     if (first && options_.menuAtStart) windows_.ShowMenuOnNewestWindow(nowMs);
 }
 
@@ -243,6 +245,8 @@ void TDemoShell::OnReceive(const std::string& channel, const TBytes& message, st
         OnShellMessage(message, nowMs);
     } else if (StartsWith(message, kSmlSignature) && state_ == TState::Running) {
         if (const auto command = ReadWindowCommand(message)) windows_.OnCommand(*command, nowMs);
+    } else if (StartsWith(message, kTraySignature) && state_ == TState::Running) {
+        if (const auto mouse = ReadTrayMouse(message)) tray_.OnMouse(*mouse);
     }
 }
 

@@ -13,6 +13,7 @@
 #include "tools/demo-server/ShellOptions.h"
 #include "tools/demo-server/ShellOutput.h"
 #include "tools/demo-server/ShellSessions.h"
+#include "tools/demo-server/ShellTray.h"
 #include "tools/demo-server/ShellWindows.h"
 
 namespace kiv::demo {
@@ -65,6 +66,7 @@ private:
     IShellOutput& output_;
     int connectionNumber_;
     TShellWindows windows_;
+    TShellTray tray_;
     TState state_ = TState::Waiting;
     std::optional<TShellStage> failedAt_;  // the stage whose logon error is due
     bool drivesSeen_ = false;

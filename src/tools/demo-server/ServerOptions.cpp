@@ -114,6 +114,7 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--no-shell", [&] { options.shell.enabled = false; }},
         {"--multi-account", [&] { options.shell.multiAccount = true; }},
         {"--menu", [&] { options.shell.menuAtStart = true; }},
+        {"--tray", [&] { options.shell.tray = true; }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -223,6 +224,12 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
   --logoff-after-ms N     MSG_WINLOGON_SESSION_LOGOFF N ms after the shell started
   --windows N             windows per application start (default 1; 0: none)
   --menu                  a popup menu in the first window once it opened
+  --tray                  tray icons for each application's first window W:
+                          id 1 (callback 0x0401) added without an image, then
+                          modified with one; id 2 (0x0402) added with an image
+                          (a small id: the client folds it into id 1's icon);
+                          ids 5000 (0x8001) and 6000 (0x8002) with images. A
+                          middle-button release (0x208) on an icon deletes it.
   --move-every-ms N       every N ms the oldest visible window moves 16 pixels
                           sideways (bouncing at the desktop's edges)
   --stress-windows N      N small windows (no taskbar button, not painted) that
@@ -250,6 +257,10 @@ accept order):
       action: create, activate, restore, minimize, destroy, menu, menu-close,
       move, republish (the window's rectangle after the action)
   {"event":"stress","windows","rate_hz"}
+  {"event":"tray","action","window","id","callback","image","tip"}
+      action: add, modify, delete (a tray icon message the shell sent)
+  {"event":"tray-mouse","window","id","callback","message","x","y"}
+      a mouse message of the client on a tray icon (message 0x201 ... 0x208)
   routing_token_hex: the exact routing-token bytes of the client's X.224
   Connection Request (CR LF included), upper-case hex, "" when none.
 

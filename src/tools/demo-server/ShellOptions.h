@@ -41,6 +41,7 @@ struct TShellOptions {
     std::optional<int> logoffAfterMs;     // counted from the shell's start
     int windowsPerApp = 1;
     bool menuAtStart = false;  // a popup menu beside the first window
+    bool tray = false;         // tray icons for each application's first window
     std::optional<int> moveEveryMs;
     int stressWindows = 0;
     int stressRateHz = 20;

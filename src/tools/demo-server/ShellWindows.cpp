@@ -100,7 +100,9 @@ void TShellWindows::Publish(const TServerWindow& window, std::uint16_t flags) {
     output_.Send("CSML", BuildWindowUpdate(update));
 }
 
-void TShellWindows::StartApplication(const std::string& appId, const std::string& parameter, int count) {
+std::vector<std::int64_t> TShellWindows::StartApplication(const std::string& appId, const std::string& parameter,
+                                                         int count) {
+    std::vector<std::int64_t> handles;
     const bool rounded = appsStarted_ == 0;
     const std::uint32_t colour = kAppColours[static_cast<std::size_t>(appsStarted_) % kAppColours.size()];
     ++appsStarted_;
@@ -124,7 +126,9 @@ void TShellWindows::StartApplication(const std::string& appId, const std::string
         output_.Repaint(added.rect);
         Publish(added, SML_ICON | SML_CREATE_MOVE);
         RecordWindow("create", added);
+        handles.push_back(added.handle);
     }
+    return handles;
 }
 
 void TShellWindows::Activate(TServerWindow& window, std::uint32_t data) {

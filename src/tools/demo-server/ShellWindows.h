@@ -38,9 +38,9 @@ public:
 
     void SetDesktopSize(int width, int height);
 
-    // An application started: `count` windows, at places of their own. The
-    // first application's windows have rounded corners.
-    void StartApplication(const std::string& appId, const std::string& parameter, int count);
+    // An application started: `count` windows, at places of their own, whose
+    // handles it answers. The first application's windows have rounded corners.
+    std::vector<std::int64_t> StartApplication(const std::string& appId, const std::string& parameter, int count);
     // A window event of the client.
     void OnCommand(const TWindowCommand& command, std::int64_t nowMs);
     // Text typed in the client's input-method window lands in the active window.
