@@ -1,5 +1,7 @@
 #include "e2e/ClientSessionHarness.h"
 
+#include <signal.h>
+
 using namespace std::chrono_literals;
 
 namespace kiv::test {
@@ -19,8 +21,20 @@ ClientSessionHarness::ClientSessionHarness() {
     dir_.Write("registry.ini", "[Debug]\nKivClient=all\n");
     windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/openbox"}, env_,
                                                     (dir_.path() / "openbox.log").string());
-    panel_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/tint2"}, env_,
-                                            (dir_.path() / "tint2.log").string());
+    StartPanel();
+}
+
+void ClientSessionHarness::StartPanel(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv{"/usr/bin/tint2"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    panel_ = std::make_unique<ChildProcess>(argv, env_, (dir_.path() / "tint2.log").string());
+}
+
+void ClientSessionHarness::StopPanel(int signal) {
+    if (!panel_ || !panel_->Started()) return;
+    ::kill(panel_->Pid(), signal);
+    panel_->Wait(5s);
+    panel_.reset();
 }
 
 int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments) {

@@ -26,6 +26,10 @@ public:
     int StartServer(const std::vector<std::string>& arguments);
     std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& arguments);
     std::unique_ptr<ChildProcess> Run(const std::vector<std::string>& argv);
+    // Ends the panel with this signal (SIGTERM: it tidies up; SIGKILL: it
+    // cannot); StartPanel starts a fresh one, with tint2's arguments.
+    void StopPanel(int signal);
+    void StartPanel(const std::vector<std::string>& arguments = {});
 
     std::vector<nlohmann::json> TranscriptEvents(const std::string& event) const;
     // The messages the server received on CSML (upper-case hex).
