@@ -1,5 +1,7 @@
 #include "app/KivClientApp.h"
 
+#include <chrono>
+
 #include "app/MessageBoxRecorder.h"
 
 #include <QCoreApplication>
@@ -15,13 +17,16 @@
 #include "launch/PortalAnswer.h"
 #include "launch/PortalFetch.h"
 #include "platform/freerdp/FreeRdpControl.h"
+#include "platform/linux/FolderPluginLoader.h"
 #include "platform/linux/LinuxMachineFacts.h"
 #include "platform/linux/LocalCommandServer.h"
 #include "platform/linux/MachineSettingsFile.h"
 #include "platform/linux/ProcessControl.h"
 #include "platform/linux/ProcessStarterPosix.h"
+#include "platform/linux/StatusWindowLink.h"
 #include "platform/linux/UnixHandOver.h"
 #include "platform/linux/UsbLibraryLoader.h"
+#include "platform/linux/interpose/SocketInterposer.h"
 #include "platform/qt/IconFileReader.h"
 #include "platform/qt/KivMessageBoxDialog.h"
 #include "platform/qt/QtCertificatePrompt.h"
@@ -37,6 +42,7 @@
 #include "platform/qt/TaskbarWindowSet.h"
 #include "platform/qt/TrayIconSet.h"
 #include "platform/qt/X11Atoms.h"
+#include "infra/CltNetSpd.h"
 #include "session/ClientForm.h"
 #include "session/FingerPrint.h"
 #include "proxy/Proxy.h"
@@ -90,6 +96,16 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     handOver_ = std::make_unique<TUnixHandOverFactory>(*mainLoop_);
     processes_ = std::make_unique<TProcessStarterPosix>();
     usb_ = std::make_unique<TUsbLibraryLoader>();
+    folderPlugin_ = std::make_unique<TFolderPluginLoader>();
+    statusWindow_ = std::make_unique<TStatusWindowLink>(*processes_, programFolder_ / "kiv-status");
+    meterPorts_ = std::make_unique<TTrafficMeterPorts>(TTrafficMeterPorts{
+        *timers_,
+        [] {
+            return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                             std::chrono::steady_clock::now().time_since_epoch())
+                                             .count());
+        },
+        &TSocketInterposer::Instance(), statusWindow_.get(), programFolder_ / "KivClient.ini"});
     taskbar_ = std::make_unique<TQtTaskbarWindows>();
     surface_ = std::make_unique<TQtSeamlessSurface>(*window_);
     trayIcons_ = std::make_unique<TQtTrayIcons>();
@@ -196,6 +212,8 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.fingerPrint = [this] { return GetFingerPrint(*machineFacts_, programFolder_ / "KivClient.ini"); };
     ports.runRepairTool = [this](const std::string& mode) { return RunRepairTool(programFolder_, mode); };
     ports.clientFacts = ClientFacts();
+    ports.trafficMeter = meterPorts_.get();
+    ports.folderPlugin = folderPlugin_.get();
     form_ = std::make_unique<TfrmClientForm>(ports, record_, settings);
     window_->placement = [this, monitorMode = settings.monitorMode] {
         return PlaceWindow(record_, monitorMode, QtMonitors());
@@ -208,8 +226,9 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
             form_->OnEndSession();
         },
                                                        [this] { form_->OnSuspendRequest(); });
-    form_->SetUp(line);
+    // The folder plug-in and the traffic meter are handed the window's id during the set-up.
     form_->SetWindowHandle(static_cast<TWindowHandle>(window_->winId()));
+    form_->SetUp(line);
     if (DebugSwitches[dmMain]) WriteLog("[TKivClientApp]session window set up");
 }
 

@@ -16,6 +16,7 @@
 namespace kiv {
 
 class TfrmClientForm;
+class TFolderPluginLoader;
 class TFreeRdpControl;
 class TKivMessageBoxDialog;
 class TLinuxMachineFacts;
@@ -35,10 +36,12 @@ class TQtTimerFactory;
 class TRemoteDesktopView;
 class TSessionEndWatcher;
 class TSessionWindow;
+class TStatusWindowLink;
 class TStepInfoDialog;
 class TUnixHandOverFactory;
 class TUsbLibraryLoader;
 struct TClientFacts;
+struct TTrafficMeterPorts;
 
 class TKivClientApp final : public QObject, public IApplicationControl {
     Q_OBJECT
@@ -87,6 +90,9 @@ private:
     std::unique_ptr<TUnixHandOverFactory> handOver_;
     std::unique_ptr<TProcessStarterPosix> processes_;
     std::unique_ptr<TUsbLibraryLoader> usb_;
+    std::unique_ptr<TFolderPluginLoader> folderPlugin_;
+    std::unique_ptr<TStatusWindowLink> statusWindow_;
+    std::unique_ptr<TTrafficMeterPorts> meterPorts_;
     std::unique_ptr<TLocalCommandServer> commands_;
     std::unique_ptr<TQtTaskbarWindows> taskbar_;  // outlive the form: its records own taskbar windows
     std::unique_ptr<TQtSeamlessSurface> surface_;

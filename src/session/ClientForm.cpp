@@ -75,11 +75,13 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
     } else {
         msgTray_ = std::make_unique<TMsgTray>(*this, TTrayPorts{ports_.trayIcons, ports_.trayIconDecoder});
     }
+    msgFolder_ = std::make_unique<TMsgFolder>(*this, ports_.folderPlugin);
     router_.SetRdpClient(rdpClient_.get());
     TChannelRouter::THandlers handlers;
     handlers.shell = msgShell_.get();
     handlers.seamless = msgSml_.get();
     handlers.tray = msgTray_.get();
+    handlers.folder = msgFolder_.get();
     router_.SetHandlers(handlers);
 
     InitProgram(commandLine);
@@ -120,6 +122,7 @@ void TfrmClientForm::InitProgram(const TCommandLine& commandLine) {
     stepInfo_->Repaint();
     stepInfo_->SetProgress(10, 5, 10);
     shellok_ = false;
+    if (ports_.trafficMeter) netSpd_ = std::make_unique<TCltNetSpd>(*ports_.trafficMeter, record_, windowHandle_);
     rdpClient_->ConnectServer(record_);
     msgShell_->ClientInfo = rdpClient_->ClientInfo();
     msgShell_->UsbInitParam = rdpClient_->UsbInitParam();
@@ -456,8 +459,8 @@ void TfrmClientForm::OnAbnormalDisconnectionTimer() {
 }
 
 void TfrmClientForm::OnSpeedTimer() {
-    // Until the traffic meter counts the session's bytes the report carries zeros.
-    if (msgShell_) msgShell_->SendShellValues(SHELL_TRAFFIC, 0, 0);
+    if (netSpd_ && msgShell_)
+        msgShell_->SendShellValues(SHELL_TRAFFIC, netSpd_->SentLastSecond(), netSpd_->ReceivedLastSecond());
 }
 
 void TfrmClientForm::OnDisconnectedTimer() {
@@ -548,10 +551,12 @@ void TfrmClientForm::Shutdown() {
         stepInfo_.reset();
         router_.SetHandlers({});
         router_.SetRdpClient(nullptr);
+        msgFolder_.reset();
         msgTray_.reset();
         msgSml_.reset();
         msgShell_.reset();
         rdpClient_.reset();
+        netSpd_.reset();
         pendingLaunches_.clear();
         delayed_.clear();
     } catch (...) {

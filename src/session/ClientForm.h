@@ -14,9 +14,12 @@
 #include "channels/MsgShell.h"
 #include "channels/MsgSml.h"
 #include "desktop/MsgTray.h"
+#include "desktop/MsgFolder.h"
+#include "infra/CltNetSpd.h"
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
 #include "ports/DesktopFacts.h"
+#include "ports/FolderPlugin.h"
 #include "ports/HandOver.h"
 #include "ports/MachineSettings.h"
 #include "ports/MessageBoxView.h"
@@ -75,6 +78,10 @@ struct TClientFormPorts {
     // their icon files (every display mode but a whole desktop).
     ITrayIcons* trayIcons = nullptr;
     const ITrayIconDecoder* trayIconDecoder = nullptr;
+    // The traffic meter's machinery (none: no meter, no traffic report) and the
+    // folder plug-in (none: folder messages are dropped).
+    const TTrafficMeterPorts* trafficMeter = nullptr;
+    IFolderPlugin* folderPlugin = nullptr;
 };
 
 // What the program entry read before the session window was set up.
@@ -140,6 +147,8 @@ public:
     TMsgShell* MsgShell() const { return msgShell_.get(); }
     TMsgSml* MsgSml() const { return msgSml_.get(); }
     TMsgTray* MsgTray() const { return msgTray_.get(); }
+    TMsgFolder* MsgFolder() const { return msgFolder_.get(); }
+    TCltNetSpd* NetSpd() const { return netSpd_.get(); }
     TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
     TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
 
@@ -183,7 +192,9 @@ private:
     std::unique_ptr<TMsgShell> msgShell_;
     std::unique_ptr<TMsgSml> msgSml_;
     std::unique_ptr<TMsgTray> msgTray_;
+    std::unique_ptr<TMsgFolder> msgFolder_;
     TChannelRouter router_;
+    std::unique_ptr<TCltNetSpd> netSpd_;
 
     std::unique_ptr<ITimer> timerLogon_;
     std::unique_ptr<ITimer> tmrDisconnected_;

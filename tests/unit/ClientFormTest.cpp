@@ -8,6 +8,7 @@
 #include "session/SessionEvents.h"
 #include "support/FakeMachineSettings.h"
 #include "support/ManualClock.h"
+#include "support/MeterFakes.h"
 #include "support/SessionFakes.h"
 #include "support/TempDir.h"
 
@@ -44,6 +45,9 @@ protected:
         TClientFormPorts ports{control, view, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
         ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
         ports.fingerPrint = [] { return std::string("FP"); };
+        meterPorts = std::make_unique<TTrafficMeterPorts>(TTrafficMeterPorts{
+            clock, test::TickCountOf(clock), &interception, &statusWindow, files.path() / "KivClient.ini"});
+        ports.trafficMeter = meterPorts.get();
         form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
         form->SetUp(line);
         return *form;
@@ -86,6 +90,9 @@ protected:
     test::FakeDesktop desktop;
     test::FakeHandOver handOver;
     test::FakeProcesses processes;
+    test::FakeInterception interception;
+    test::FakeStatusLink statusWindow;
+    std::unique_ptr<TTrafficMeterPorts> meterPorts;
     TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
 };
@@ -105,9 +112,14 @@ TEST_F(ClientForm, TheNormalRoadToARunningApplication) {
     EXPECT_EQ(ShellTypesSent(), (std::vector<uint16_t>{SHELL_DRIVE_PATHS, SHELL_MOUSE_SWAP, SHELL_START_APP}));
     EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SHELL_STARTED);
     EXPECT_TRUE(box.shown.empty());
-    // The traffic report goes out every second.
-    clock.Advance(2000);
-    EXPECT_EQ(ShellTypesSent().back(), SHELL_TRAFFIC);
+    // Every second the server hears the meter's last second.
+    interception.counter->AddSent(3000);
+    interception.counter->AddReceived(700);
+    clock.Advance(2000);  // the meter's tick and the report fall due together: the report reads the last tick
+    const TBytes& report = std::get<TBytes>(control.Calls().back().value);
+    ASSERT_EQ(ReadU16(&report[3]), SHELL_TRAFFIC);
+    EXPECT_EQ(ReadI32(&report[17]), 3000);
+    EXPECT_EQ(ReadI32(&report[21]), 700);
 }
 
 TEST_F(ClientForm, LaunchesWaitForTheShellThenGoAtOnce) {

@@ -183,6 +183,7 @@ void TDemoShell::StartShell(std::int64_t nowMs) {
     if (options_.logoffAfterMs) Schedule(nowMs + *options_.logoffAfterMs, TStep::Logoff);
     if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs);
     if (options_.stressWindows > 0) windows_.StartStress(options_.stressWindows, options_.stressRateHz, nowMs);
+    if (options_.folderMessage) output_.Send("CSMT", *options_.folderMessage);
 }
 
 void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& parameter, std::int64_t nowMs) {

@@ -1,5 +1,7 @@
 #include "tools/demo-server/ServerOptions.h"
 
+#include "tools/demo-server/HexBytes.h"
+
 #include <charconv>
 #include <climits>
 #include <cstdint>
@@ -62,6 +64,14 @@ std::uint32_t ReadColor(const std::string& value) {
     return rgb;
 }
 
+// Hex bytes of a folder-family message: they must start with its signature 3F EE 04.
+std::vector<std::uint8_t> ReadFolderMessage(const std::string& value) {
+    const auto bytes = ParseHex(value);
+    if (!bytes || bytes->size() < 3 || (*bytes)[0] != 0x3F || (*bytes)[1] != 0xEE || (*bytes)[2] != 0x04)
+        throw TUsageError("--folder-message wants hex bytes starting with 3FEE04, not '" + value + "'");
+    return *bytes;
+}
+
 }  // namespace
 
 TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
@@ -105,6 +115,7 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--stress-windows",
          [&](const std::string& v) { options.shell.stressWindows = ReadInt("--stress-windows", v, 1, 1000); }},
         {"--stress-rate", [&](const std::string& v) { options.shell.stressRateHz = ReadInt("--stress-rate", v, 1, 1000); }},
+        {"--folder-message", [&](const std::string& v) { options.shell.folderMessage = ReadFolderMessage(v); }},
     };
     const std::map<std::string, std::function<void()>> flags{
         {"--help", [&] { options.help = true; }},
@@ -235,6 +246,10 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
   --stress-windows N      N small windows (no taskbar button, not painted) that
                           all move at --stress-rate HZ (default 20), from the
                           shell's start: a load for the client's clipping
+  --folder-message HEX    once the shell started, send this folder message
+                          (hex bytes starting with the signature 3FEE04) on
+                          CSMT; the client's folder plug-in answers on CSMT,
+                          recorded as a "recv" line of channel CSMT
 
 transcript lines (each ends with "time_ms", milliseconds since the server
 started; lines about a connection also have "connection", 1, 2, ... in

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kiv::demo {
 
@@ -45,6 +46,9 @@ struct TShellOptions {
     std::optional<int> moveEveryMs;
     int stressWindows = 0;
     int stressRateHz = 20;
+    // A folder-family message sent on CSMT once the shell started; the client's
+    // plug-in answers on CSMT (recorded as any received message).
+    std::optional<std::vector<std::uint8_t>> folderMessage;
 
     friend bool operator==(const TShellOptions&, const TShellOptions&) = default;
 };

@@ -1,0 +1,38 @@
+#include "platform/linux/FolderPluginLoader.h"
+
+#include <dlfcn.h>
+
+#include "platform/linux/ProgramFolder.h"
+
+namespace kiv {
+
+namespace {
+
+std::filesystem::path DefaultLibrary() {
+    std::error_code ec;
+    const std::filesystem::path beside = ProgramFolder() / kFolderPluginFileName;
+    if (std::filesystem::exists(beside, ec)) return beside;
+    return kFolderPluginFileName;  // a bare name: the loader searches its path
+}
+
+}  // namespace
+
+TFolderPluginLoader::TFolderPluginLoader() : library_(DefaultLibrary()) {}
+
+TFolderPluginLoader::TFolderPluginLoader(std::filesystem::path library) : library_(std::move(library)) {}
+
+TFolderPluginEntry TFolderPluginLoader::Entry() {
+    std::call_once(once_, [this] {
+        void* handle = dlopen(library_.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr) {
+            const char* why = dlerror();
+            problem_ = why ? why : library_.string() + ": cannot be loaded";
+            return;
+        }
+        entry_ = reinterpret_cast<TFolderPluginEntry>(dlsym(handle, kFolderPluginEntryName));
+        if (entry_ == nullptr) problem_ = library_.string() + ": no " + kFolderPluginEntryName;
+    });
+    return entry_;
+}
+
+}  // namespace kiv
