@@ -19,6 +19,7 @@
 #include "infra/CltNetSpd.h"
 #include "launch/KivFile.h"
 #include "platform/linux/interpose/SocketInterposer.h"
+#include "support/LoopbackTcpPair.h"
 
 namespace {
 
@@ -41,28 +42,6 @@ struct TIdleTimers : kiv::ITimerFactory {
     std::chrono::system_clock::time_point Now() const override { return std::chrono::system_clock::now(); }
 };
 
-struct TTcpPair {
-    int a = -1, b = -1;
-    TTcpPair() {
-        const int listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 1);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        a = socket(AF_INET, SOCK_STREAM, 0);
-        connect(a, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        b = accept(listener, nullptr, nullptr);
-        close(listener);
-    }
-    ~TTcpPair() {
-        close(a);
-        close(b);
-    }
-};
-
 bool ReceiveAll(const TPath& path, int fd, char* buffer, size_t size) {
     while (size > 0) {
         const ssize_t n = path.recv(fd, buffer, size, 0);
@@ -79,7 +58,7 @@ constexpr size_t kBulkBytes = size_t{64} << 20;
 constexpr size_t kChunk = 64 * 1024;
 
 double PingPong(const TPath& path) {
-    TTcpPair pair;
+    kiv::test::LoopbackTcpPair pair;
     char buffer[kMessage] = {};
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kRoundTrips; ++i) {
@@ -92,7 +71,7 @@ double PingPong(const TPath& path) {
 }
 
 double Bulk(const TPath& path) {
-    TTcpPair pair;
+    kiv::test::LoopbackTcpPair pair;
     const auto start = std::chrono::steady_clock::now();
     std::thread writer([&] {
         std::vector<char> chunk(kChunk, 'x');

@@ -36,18 +36,6 @@ std::string Hex(const std::vector<uint8_t>& bytes) {
     return out;
 }
 
-// Whether a status window listens under this id (a bound datagram socket).
-bool Answers(const std::filesystem::path& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (path.string().size() >= sizeof address.sun_path) return false;
-    std::strcpy(address.sun_path, path.c_str());
-    const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    const bool bound = probe >= 0 && connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    if (probe >= 0) close(probe);
-    return bound;
-}
-
 }  // namespace
 
 TStatusProgram::TStatusProgram() : id_(static_cast<uint32_t>(getpid())), socketPath_(StatusSocketPath(id_)) {
@@ -76,7 +64,7 @@ void TStatusProgram::Record(const std::string& line) {
 bool TStatusProgram::Start() {
     // The client made the block before it started this program.
     if (!block_.Open()) return false;
-    if (const uint32_t other = block_.StatusWindow(); other != 0 && other != id_ && Answers(StatusSocketPath(other)))
+    if (const uint32_t other = block_.StatusWindow(); other != 0 && other != id_ && StatusWindowAnswers(other))
         return false;  // one status window per desktop
 
     std::error_code ec;

@@ -15,6 +15,7 @@
 #include <functional>
 
 #include "platform/linux/interpose/SocketInterposer.h"
+#include "support/LoopbackTcpPair.h"
 
 namespace kiv {
 namespace {
@@ -23,29 +24,6 @@ struct Sums : ITrafficCounter {
     void AddReceived(int64_t count) override { received += count; }
     void AddSent(int64_t count) override { sent += count; }
     std::atomic<int64_t> sent{0}, received{0};
-};
-
-// A connected TCP pair on 127.0.0.1.
-struct TcpPair {
-    int a = -1, b = -1;
-    TcpPair() {
-        const int listener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listener, 1);
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size);
-        a = socket(AF_INET, SOCK_STREAM, 0);
-        connect(a, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        b = accept4(listener, nullptr, nullptr, 0);
-        close(listener);
-    }
-    ~TcpPair() {
-        close(a);
-        close(b);
-    }
 };
 
 // A UDP pair on 127.0.0.1, each connected to the other.
@@ -81,10 +59,10 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
         int64_t sent, received;
     };
     const Case cases[] = {
-        {"send and recv", [] { TcpPair p; send(p.a, buffer, 1460, 0); recv(p.b, buffer, 1460, MSG_WAITALL); }, 1460, 1460},
+        {"send and recv", [] { test::LoopbackTcpPair p; send(p.a, buffer, 1460, 0); recv(p.b, buffer, 1460, MSG_WAITALL); }, 1460, 1460},
         {"a peek is not a receive",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              write(p.a, buffer, 100);
              recv(p.b, buffer, 100, MSG_PEEK | MSG_WAITALL);
              read(p.b, buffer, 100);
@@ -92,7 +70,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          100, 100},
         {"failures add nothing",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              shutdown(p.a, SHUT_WR);
              send(p.a, buffer, 100, MSG_NOSIGNAL);   // EPIPE
              recv(p.b, buffer, 100, MSG_DONTWAIT);   // 0: end of stream
@@ -102,7 +80,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          0, 0},
         {"vectors",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              iovec out[2] = {{buffer, 30}, {buffer, 70}};
              writev(p.a, out, 2);
              iovec in[1] = {{buffer, 100}};
@@ -111,7 +89,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          100, 100},
         {"messages",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              iovec v{buffer, 64};
              msghdr m{};
              m.msg_iov = &v;
@@ -140,7 +118,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          60, 60},
         {"a file sent, a socket spliced into a pipe",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              FILE* file = tmpfile();
              fwrite(buffer, 1, 500, file);
              fflush(file);
@@ -158,7 +136,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          500, 500},
         {"a copied socket is still a network socket",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              const int copy = dup(p.a);
              send(copy, buffer, 40, 0);
              recv(p.b, buffer, 40, MSG_WAITALL);
@@ -183,7 +161,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
          0, 0},
         {"a socket closed behind the wrappers' back leaves no mark once revalidated",
          [] {
-             TcpPair p;
+             test::LoopbackTcpPair p;
              send(p.a, buffer, 10, 0);
              recv(p.b, buffer, 10, MSG_WAITALL);
              // The socket's number becomes /dev/zero where no wrapper sees it.
@@ -206,7 +184,7 @@ TEST(SocketInterposer, CountsEveryCompletedNetworkTransferOnce) {
     }
     TSocketInterposer::Instance().RemoveHook();
     sums.sent = 0;
-    TcpPair p;
+    test::LoopbackTcpPair p;
     send(p.a, buffer, 10, 0);
     EXPECT_EQ(sums.sent.load(), 0) << "counted after RemoveHook";
 }
@@ -215,7 +193,7 @@ TEST(SocketInterposer, TheKernelCountsWhatTheMeterCounted) {
     Sums sums;
     ASSERT_TRUE(TSocketInterposer::Instance().InstallHook(sums, true));
     {
-        TcpPair p;
+        test::LoopbackTcpPair p;
         for (int i = 0; i < 20; ++i) {
             send(p.a, buffer, 3000, 0);
             recv(p.b, buffer, 3000, MSG_WAITALL);

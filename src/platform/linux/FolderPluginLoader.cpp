@@ -6,18 +6,7 @@
 
 namespace kiv {
 
-namespace {
-
-std::filesystem::path DefaultLibrary() {
-    std::error_code ec;
-    const std::filesystem::path beside = ProgramFolder() / kFolderPluginFileName;
-    if (std::filesystem::exists(beside, ec)) return beside;
-    return kFolderPluginFileName;  // a bare name: the loader searches its path
-}
-
-}  // namespace
-
-TFolderPluginLoader::TFolderPluginLoader() : library_(DefaultLibrary()) {}
+TFolderPluginLoader::TFolderPluginLoader() : library_(LibraryBesideProgram(kFolderPluginFileName)) {}
 
 TFolderPluginLoader::TFolderPluginLoader(std::filesystem::path library) : library_(std::move(library)) {}
 

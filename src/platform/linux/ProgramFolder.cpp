@@ -9,4 +9,11 @@ std::filesystem::path ProgramFolder() {
     return exe.parent_path();
 }
 
+std::filesystem::path LibraryBesideProgram(const char* fileName) {
+    std::error_code ec;
+    const std::filesystem::path beside = ProgramFolder() / fileName;
+    if (std::filesystem::exists(beside, ec)) return beside;
+    return fileName;
+}
+
 }  // namespace kiv

@@ -7,4 +7,8 @@ namespace kiv {
 // "KivClient.ini", "Resource.ini", the language files and companion programs live.
 std::filesystem::path ProgramFolder();
 
+// A companion library: the file beside the program when it is there, else the
+// bare name, which the loader looks for on its search path.
+std::filesystem::path LibraryBesideProgram(const char* fileName);
+
 }  // namespace kiv

@@ -1,8 +1,11 @@
 #include "platform/linux/StatusBlockNames.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/linux/UnixHandOver.h"
 
@@ -32,6 +35,21 @@ TStatusBlockNames DefaultStatusBlockNames() {
 
 std::filesystem::path StatusSocketPath(uint32_t statusWindow) {
     return TUnixHandOverEndpoint::DefaultFolder() / ("status-" + std::to_string(statusWindow) + ".sock");
+}
+
+bool StatusWindowAnswers(uint32_t statusWindow) {
+    if (statusWindow == 0) return false;
+    const std::string path = StatusSocketPath(statusWindow).string();
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (probe < 0) return false;
+    // Connecting a datagram socket succeeds only while someone is bound there.
+    const bool bound = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    close(probe);
+    return bound;
 }
 
 }  // namespace kiv

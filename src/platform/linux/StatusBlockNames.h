@@ -24,4 +24,7 @@ TStatusBlockNames DefaultStatusBlockNames();
 // $XDG_RUNTIME_DIR/VYNClient6.0/status-<id>.sock.
 std::filesystem::path StatusSocketPath(uint32_t statusWindow);
 
+// Whether a status window listens under this id now (its socket is bound).
+bool StatusWindowAnswers(uint32_t statusWindow);
+
 }  // namespace kiv

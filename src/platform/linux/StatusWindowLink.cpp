@@ -34,16 +34,7 @@ TStatusWindowLink::~TStatusWindowLink() {
 
 std::unique_ptr<IStatusBlock> TStatusWindowLink::OpenStatusBlock() { return std::make_unique<TShareMem>(names_); }
 
-bool TStatusWindowLink::Answers(uint32_t statusWindow) const {
-    sockaddr_un address;
-    if (statusWindow == 0 || !AddressOf(statusWindow, address)) return false;
-    const int probe = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (probe < 0) return false;
-    // Connecting a datagram socket succeeds only while someone is bound there.
-    const bool bound = connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(probe);
-    return bound;
-}
+bool TStatusWindowLink::Answers(uint32_t statusWindow) const { return StatusWindowAnswers(statusWindow); }
 
 void TStatusWindowLink::Send(uint32_t statusWindow, const std::vector<uint8_t>& datagram) {
     sockaddr_un address;

@@ -15,16 +15,9 @@ namespace {
 // this is not believed.
 constexpr uint32_t kMaxListBytes = 1024 * 1024;
 
-std::filesystem::path DefaultLibrary() {
-    std::error_code ec;
-    const std::filesystem::path beside = ProgramFolder() / kUsbLibraryFileName;
-    if (std::filesystem::exists(beside, ec)) return beside;
-    return kUsbLibraryFileName;  // a bare name: the loader searches its path
-}
-
 }  // namespace
 
-TUsbLibraryLoader::TUsbLibraryLoader() : library_(DefaultLibrary()) {}
+TUsbLibraryLoader::TUsbLibraryLoader() : library_(LibraryBesideProgram(kUsbLibraryFileName)) {}
 
 TUsbLibraryLoader::TUsbLibraryLoader(std::filesystem::path library) : library_(std::move(library)) {}
 
