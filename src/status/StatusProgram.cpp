@@ -121,8 +121,10 @@ void TStatusProgram::OnDatagram() {
 void TStatusProgram::OnSecond() {
     if (sessions_.DropSilent(NowMs())) window_.ShowSessions(sessions_);
     const int64_t lastHeard = sessions_.LastReportMs() < 0 ? startMs_ : sessions_.LastReportMs();
-    // The last client let go, another status window took over, or every client died.
-    if (block_.UserCount() <= 0 || block_.StatusWindow() != id_ || NowMs() - lastHeard >= kOrphanMs) {
+    // The last client let go (or died), another status window took over, or
+    // nothing reported for a long while.
+    if (block_.UserCount() <= 0 || !block_.HeldByAClient() || block_.StatusWindow() != id_ ||
+        NowMs() - lastHeard >= kOrphanMs) {
         Record("end");
         QCoreApplication::quit();
     }

@@ -9,10 +9,11 @@
 
 namespace kiv::status {
 
-QString RateText(int64_t bytesPerSecond) {
-    if (bytesPerSecond < 1024) return QString::number(bytesPerSecond) + " B/s";
-    if (bytesPerSecond < 1024 * 1024) return QString::number(bytesPerSecond / 1024.0, 'f', 1) + " KB/s";
-    return QString::number(bytesPerSecond / (1024.0 * 1024.0), 'f', 1) + " MB/s";
+QString BytesText(int64_t bytes) {
+    if (bytes < 1024) return QString::number(bytes) + " B";
+    if (bytes < 1024 * 1024) return QString::number(bytes / 1024.0, 'f', 1) + " KB";
+    if (bytes < int64_t{1024} * 1024 * 1024) return QString::number(bytes / (1024.0 * 1024.0), 'f', 1) + " MB";
+    return QString::number(bytes / (1024.0 * 1024.0 * 1024.0), 'f', 2) + " GB";
 }
 
 TStatusWindow::TStatusWindow()
@@ -64,11 +65,11 @@ void TStatusWindow::ShowSessions(const TSessionTrafficList& sessions) {
         const QString server = QString::fromStdString(SystemToUtf8(session.serverName));
         const QString app = QString::fromStdString(SystemToUtf8(session.appName));
         rows_[i].title->setText(server.isEmpty() ? app : server + "  \u00b7  " + app);
-        rows_[i].figures->setText(QString("\u2193 %1   \u2191 %2   (%3 / %4 total)")
-                                      .arg(RateText(session.last.ReceivedLastSecond),
-                                           RateText(session.last.SentLastSecond))
-                                      .arg(QString::number(session.last.ReceivedTotal / 1024) + " KB",
-                                           QString::number(session.last.SentTotal / 1024) + " KB"));
+        // Received first (down), then sent (up): this second, then the session's totals.
+        rows_[i].figures->setText(QString("\u2193 %1/s  \u2191 %2/s     \u03a3 \u2193 %3  \u2191 %4")
+                                      .arg(BytesText(session.last.ReceivedLastSecond),
+                                           BytesText(session.last.SentLastSecond), BytesText(session.last.ReceivedTotal),
+                                           BytesText(session.last.SentTotal)));
         rows_[i].graph->SetSeconds(session.seconds);
     }
     adjustSize();

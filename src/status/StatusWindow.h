@@ -43,7 +43,7 @@ private:
     bool placedByUser_ = false;
 };
 
-// 1536 -> "1.5 KB/s".
-QString RateText(int64_t bytesPerSecond);
+// 1536 -> "1.5 KB".
+QString BytesText(int64_t bytes);
 
 }  // namespace kiv::status

@@ -26,6 +26,13 @@ std::vector<std::string> Lines(const std::filesystem::path& file) {
     return lines;
 }
 
+// Upper- or lower-case hex pairs as bytes.
+std::vector<uint8_t> Bytes(const std::string& hex) {
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
 class TrafficMeterEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -67,9 +74,8 @@ protected:
         std::vector<std::pair<int32_t, int32_t>> reports;
         for (const std::string& hex : harness.ReceivedOnCsml()) {
             if (hex.rfind("5A2E070410", 0) != 0 || hex.size() < 50) continue;
-            const std::string bytes = HexToText(hex);
-            const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
-            reports.emplace_back(ReadI32(p + 17), ReadI32(p + 21));
+            const std::vector<uint8_t> bytes = Bytes(hex);
+            reports.emplace_back(ReadI32(&bytes[17]), ReadI32(&bytes[21]));
         }
         return reports;
     }
@@ -79,9 +85,7 @@ protected:
         std::vector<TNetSpeedReport> reports;
         for (const std::string& line : Lines(StatusRecord())) {
             if (line.rfind("report ", 0) != 0) continue;
-            const std::string bytes = HexToText(line.substr(7));
-            if (auto r = TNetSpeedReport::Decode(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())))
-                reports.push_back(*r);
+            if (auto r = TNetSpeedReport::Decode(Bytes(line.substr(7)))) reports.push_back(*r);
         }
         return reports;
     }
@@ -145,8 +149,10 @@ TEST_F(TrafficMeterEndToEnd, TheMeterCountsWhatTheKernelCountedAndTheStatusWindo
         EXPECT_EQ(r.ServerName, "demo-farm");
         EXPECT_EQ(r.AppName, "Notepad");
         EXPECT_NE(r.OwnerWindow, 0u);
-        if (i > 0) EXPECT_EQ(r.SentTotal - records[i - 1].SentTotal, r.SentLastSecond) << "record " << i;
-        if (i > 0) EXPECT_EQ(r.ReceivedTotal - records[i - 1].ReceivedTotal, r.ReceivedLastSecond) << "record " << i;
+        if (i > 0) {
+            EXPECT_EQ(r.SentTotal - records[i - 1].SentTotal, r.SentLastSecond) << "record " << i;
+            EXPECT_EQ(r.ReceivedTotal - records[i - 1].ReceivedTotal, r.ReceivedLastSecond) << "record " << i;
+        }
         seconds.emplace(r.SentLastSecond, r.ReceivedLastSecond);
     }
     ASSERT_FALSE(records.empty());

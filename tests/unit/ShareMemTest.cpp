@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/linux/ShareMem.h"
@@ -20,9 +21,13 @@ bool BlockExists(const TStatusBlockNames& names) {
     return fd >= 0;
 }
 
+TStatusBlockNames TestNames(const char* test) {
+    const std::string suffix = std::string(".") + test + "." + std::to_string(getpid());
+    return {"/SuspendFormHndMapping" + suffix, "/MutexName_SuspendFormHnd" + suffix};
+}
+
 TEST(ShareMem, CountsItsHoldersAndTheLastOneRemovesTheBlock) {
-    const std::string suffix = ".test." + std::to_string(getpid());
-    const TStatusBlockNames names{"/SuspendFormHndMapping" + suffix, "/MutexName_SuspendFormHnd" + suffix};
+    const TStatusBlockNames names = TestNames("count");
     ASSERT_FALSE(BlockExists(names));
     auto first = std::make_unique<TShareMem>(names);
     ASSERT_TRUE(first->HasView());
@@ -42,6 +47,29 @@ TEST(ShareMem, CountsItsHoldersAndTheLastOneRemovesTheBlock) {
     EXPECT_EQ(first->UserCount(), 1);
     EXPECT_TRUE(BlockExists(names));
     first.reset();
+    EXPECT_FALSE(BlockExists(names));
+}
+
+// A client killed while holding the block never counts itself out; the next
+// client finds nobody holding the block and starts the count afresh.
+TEST(ShareMem, ACountLeftByAKilledClientIsDropped) {
+    const TStatusBlockNames names = TestNames("killed");
+    const pid_t child = fork();
+    if (child == 0) {
+        auto* held = new TShareMem(names);  // never released
+        _exit(held->UserCount() == 1 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(BlockExists(names));
+    {
+        TShareMem next(names);
+        EXPECT_EQ(next.UserCount(), 1);
+        TStatusBlockView statusWindow(names);
+        ASSERT_TRUE(statusWindow.Open());
+        EXPECT_TRUE(statusWindow.HeldByAClient());
+    }
     EXPECT_FALSE(BlockExists(names));
 }
 

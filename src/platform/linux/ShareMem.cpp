@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <semaphore.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +28,8 @@ TShareMem::TShareMem(TStatusBlockNames names) : names_(std::move(names)) {
     if (marker != SEM_FAILED) {
         marker_ = marker;
         OpenBlock();
+        // A marker without its block was left by a client that died between the two.
+        if (view_ == nullptr && errno == ENOENT) CreateBlock();
         return;
     }
     marker = sem_open(names_.marker.c_str(), O_CREAT | O_EXCL, 0600, 1);
@@ -46,12 +49,21 @@ void TShareMem::CreateBlock() {
     if (mappingFd_ < 0 || !MapView()) return;
     StatusWindowOf(view_).store(0);
     UserCountOf(view_).store(0);
-    UserCountOf(view_).fetch_add(1);
+    Join();
 }
 
 void TShareMem::OpenBlock() {
     mappingFd_ = shm_open(names_.mapping.c_str(), O_RDWR | O_CLOEXEC, 0600);
     if (mappingFd_ < 0 || !MapView()) return;
+    Join();
+}
+
+void TShareMem::Join() {
+    // Every holder keeps a shared lock on the block for as long as it lives (the
+    // kernel drops it when the process ends, however it ends). Nobody else
+    // holding one means the count is what clients that died left behind.
+    if (flock(mappingFd_, LOCK_EX | LOCK_NB) == 0) UserCountOf(view_).store(0);
+    flock(mappingFd_, LOCK_SH);
     UserCountOf(view_).fetch_add(1);
 }
 

@@ -6,7 +6,9 @@
 // semaphore "MutexName_SuspendFormHnd" only tells that the block exists; it is
 // never waited on. The first holder creates both, the last removes both.
 // UserCount changes with atomic operations, so two clients starting or ending
-// at once never lose a count.
+// at once never lose a count; each holder also keeps a shared lock on the block,
+// so the count a killed client left behind is dropped by the next one to come
+// when nobody else holds the block.
 #include <cstdint>
 
 #include "platform/linux/StatusBlockNames.h"
@@ -29,6 +31,7 @@ public:
 private:
     void CreateBlock();
     void OpenBlock();
+    void Join();
     bool MapView();
 
     TStatusBlockNames names_;

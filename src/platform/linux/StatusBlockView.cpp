@@ -1,6 +1,7 @@
 #include "platform/linux/StatusBlockView.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,6 +34,14 @@ uint32_t TStatusBlockView::StatusWindow() const {
 
 int32_t TStatusBlockView::UserCount() const {
     return view_ ? std::atomic_ref<int32_t>(*reinterpret_cast<int32_t*>(view_ + 1)).load() : 0;
+}
+
+bool TStatusBlockView::HeldByAClient() const {
+    if (fd_ < 0) return false;
+    // Every client holds a shared lock: an exclusive one is only to be had without them.
+    if (flock(fd_, LOCK_EX | LOCK_NB) != 0) return true;
+    flock(fd_, LOCK_UN);
+    return false;
 }
 
 void TStatusBlockView::Publish(uint32_t statusWindow) {

@@ -19,6 +19,9 @@ public:
     bool Open();
     uint32_t StatusWindow() const;
     int32_t UserCount() const;
+    // Whether a live client holds the block (clients that died hold nothing,
+    // whatever count they left).
+    bool HeldByAClient() const;
     void Publish(uint32_t statusWindow);
     // Clears the id, unless another status window published its own meanwhile.
     void Withdraw(uint32_t statusWindow);
