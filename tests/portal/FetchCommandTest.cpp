@@ -19,11 +19,14 @@ struct TToolRun {
 
 TToolRun RunKivtool(std::vector<std::string> args) {
     args.insert(args.begin(), KIVTOOL_PATH);
-    test::TChildProcess tool(args, true, true);
+    test::ChildProcess::Options options;
+    options.stderrPipe = true;
+    test::ChildProcess tool;
+    tool.Start(args, options);
     TToolRun run;
-    while (auto line = tool.ReadLine(1, 20000)) run.out.push_back(*line);
-    while (auto line = tool.ReadLine(2, 20000)) run.err.push_back(*line);
-    run.exitCode = tool.Wait();
+    while (auto line = tool.ReadLine(std::chrono::seconds(20))) run.out.push_back(*line);
+    while (auto line = tool.ReadErrorLine(std::chrono::seconds(20))) run.err.push_back(*line);
+    run.exitCode = tool.Wait(std::chrono::minutes(1)).value_or(-1);
     return run;
 }
 

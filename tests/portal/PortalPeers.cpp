@@ -24,7 +24,7 @@ namespace {
 
 constexpr char kPython[] = "/usr/bin/python3";
 constexpr char kSquid[] = "/usr/sbin/squid";
-constexpr int kStartTimeoutMs = 20000;
+constexpr auto kStartTimeout = std::chrono::seconds(20);
 
 sockaddr_in Loopback(int port) {
     sockaddr_in address{};
@@ -54,83 +54,6 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
 
 }  // namespace
 
-TChildProcess::TChildProcess(const std::vector<std::string>& argv, bool captureStdout, bool captureStderr) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    int childEnds[3] = {-1, -1, -1};
-    for (int stream : {1, 2}) {
-        const bool capture = stream == 1 ? captureStdout : captureStderr;
-        if (!capture) {
-            posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", O_WRONLY, 0);
-            continue;
-        }
-        int ends[2];
-        if (::pipe2(ends, O_CLOEXEC) != 0) continue;
-        fds_[stream] = ends[0];
-        childEnds[stream] = ends[1];
-        posix_spawn_file_actions_adddup2(&actions, ends[1], stream);
-    }
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) pid_ = pid;
-    posix_spawn_file_actions_destroy(&actions);
-    for (int fd : childEnds)
-        if (fd >= 0) ::close(fd);
-}
-
-TChildProcess::~TChildProcess() {
-    Kill();
-    for (int fd : fds_)
-        if (fd >= 0) ::close(fd);
-}
-
-std::optional<std::string> TChildProcess::ReadLine(int stream, int timeoutMs) {
-    if (stream < 1 || stream > 2 || fds_[stream] < 0) return std::nullopt;
-    std::string& pending = pending_[stream];
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (const auto end = pending.find('\n'); end != std::string::npos) {
-            std::string line = pending.substr(0, end);
-            pending.erase(0, end + 1);
-            return line;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return std::nullopt;
-        pollfd watch{fds_[stream], POLLIN, 0};
-        const int ready = ::poll(&watch, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready <= 0) return std::nullopt;
-        char buffer[4096];
-        const ssize_t got = ::read(fds_[stream], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return std::nullopt;
-        pending.append(buffer, static_cast<std::size_t>(got));
-    }
-}
-
-int TChildProcess::Wait() {
-    if (pid_ <= 0) return -1;
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void TChildProcess::Kill() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGKILL);
-    Wait();
-}
-
-int RunProgram(const std::vector<std::string>& argv) {
-    TChildProcess child(argv, false, false);
-    return child.Wait();
-}
-
 std::optional<TTestCertificate> MakeSelfSignedCertificate(const std::filesystem::path& folder) {
     TTestCertificate result{folder / "portal-cert.pem", folder / "portal-key.pem"};
     const int code = RunProgram({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt",
@@ -148,8 +71,12 @@ TPortalServer::TPortalServer(const std::string& answer, const TTestCertificate* 
     if (tls != nullptr) {
         argv.insert(argv.end(), {"--cert", tls->certFile.string(), "--key", tls->keyFile.string()});
     }
-    process_ = std::make_unique<TChildProcess>(argv, true, false);
-    if (const auto line = process_->ReadLine(1, kStartTimeoutMs)) port_ = std::atoi(line->c_str());
+    ChildProcess::Options options;
+    options.stderrFile = "/dev/null";
+    options.endSignal = SIGKILL;
+    // The server's first line is the port it listens on.
+    if (process_.Start(argv, options))
+        if (const auto line = process_.ReadLine(kStartTimeout)) port_ = std::atoi(line->c_str());
 }
 
 std::vector<nlohmann::json> TPortalServer::Requests() const {
@@ -165,9 +92,12 @@ bool TSquidProxy::Available() { return ::access(kSquid, X_OK) == 0; }
 TSquidProxy::TSquidProxy(const std::string& user, const std::string& password) {
     const std::filesystem::path dir = folder_.path();
     // basic_ncsa_auth reads apr1 hashes as openssl writes them.
-    TChildProcess hasher({"/usr/bin/openssl", "passwd", "-apr1", password}, true, false);
-    const std::optional<std::string> hash = hasher.ReadLine(1, kStartTimeoutMs);
-    hasher.Wait();
+    ChildProcess::Options quiet;
+    quiet.stderrFile = "/dev/null";
+    ChildProcess hasher;
+    hasher.Start({"/usr/bin/openssl", "passwd", "-apr1", password}, quiet);
+    const std::optional<std::string> hash = hasher.ReadLine(kStartTimeout);
+    hasher.Wait(kStartTimeout);
     if (!hash) return;
     folder_.Write("htpasswd", user + ":" + *hash + "\n");
 
@@ -201,9 +131,12 @@ TSquidProxy::TSquidProxy(const std::string& user, const std::string& password) {
             (void)::chown(dir.c_str(), proxyUser->pw_uid, proxyUser->pw_gid);
         }
     }
-    process_ = std::make_unique<TChildProcess>(
-        std::vector<std::string>{kSquid, "-N", "-d", "1", "-f", (dir / "squid.conf").string()}, false, true);
-    while (const auto line = process_->ReadLine(2, kStartTimeoutMs)) {
+    ChildProcess::Options options;
+    options.stdoutFile = "/dev/null";
+    options.stderrPipe = true;
+    options.endSignal = SIGKILL;
+    process_.Start({kSquid, "-N", "-d", "1", "-f", (dir / "squid.conf").string()}, options);
+    while (const auto line = process_.ReadErrorLine(kStartTimeout)) {
         if (line->find("Accepting HTTP Socket connections") != std::string::npos) {
             port_ = port;
             break;
@@ -211,7 +144,7 @@ TSquidProxy::TSquidProxy(const std::string& user, const std::string& password) {
     }
 }
 
-TSquidProxy::~TSquidProxy() { process_.reset(); }
+TSquidProxy::~TSquidProxy() = default;
 
 TClosedPort::TClosedPort() { port_ = BindLoopback(fd_); }
 TClosedPort::~TClosedPort() {

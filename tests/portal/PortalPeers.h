@@ -15,36 +15,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace kiv::test {
-
-// A started program; its stdout and stderr can be read line by line.
-class TChildProcess {
-public:
-    // Output not captured goes to /dev/null.
-    TChildProcess(const std::vector<std::string>& argv, bool captureStdout, bool captureStderr);
-    ~TChildProcess();  // SIGKILL and reaped, unless it has ended already
-    TChildProcess(const TChildProcess&) = delete;
-    TChildProcess& operator=(const TChildProcess&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
-    // The next line (without its end) of stdout (1) or stderr (2); nullopt at the
-    // end of the output or after the time-out.
-    std::optional<std::string> ReadLine(int stream, int timeoutMs);
-    // Waits for the end; the exit code, or -1 when it did not end normally.
-    int Wait();
-    void Kill();
-
-private:
-    pid_t pid_ = -1;
-    int fds_[3] = {-1, -1, -1};
-    std::string pending_[3];
-};
-
-// Runs a program to its end with its output discarded; its exit code.
-int RunProgram(const std::vector<std::string>& argv);
 
 // A self-signed certificate for 127.0.0.1 (subject alternative name IP:127.0.0.1).
 struct TTestCertificate {
@@ -65,7 +39,7 @@ public:
 
 private:
     TempDir folder_;
-    std::unique_ptr<TChildProcess> process_;
+    ChildProcess process_;
     int port_ = 0;
 };
 
@@ -81,7 +55,7 @@ public:
 
 private:
     TempDir folder_;
-    std::unique_ptr<TChildProcess> process_;
+    ChildProcess process_;
     int port_ = 0;
 };
 

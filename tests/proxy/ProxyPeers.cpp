@@ -6,12 +6,27 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
+#include <vector>
 
 namespace kiv::test {
 
 namespace {
 
 constexpr auto kStartLimit = 10s;
+
+// The peer's stdout and stderr go to its log; it dies by the signal given
+// with the object (or with the test process).
+bool StartPeer(ChildProcess& process, const std::vector<std::string>& argv, const std::filesystem::path& log,
+               int endSignal = SIGKILL, std::optional<uid_t> user = std::nullopt) {
+    ChildProcess::Options options;
+    options.stdoutFile = log.string();
+    options.stderrFile = log.string();
+    options.endSignal = endSignal;
+    options.user = user;
+    return process.Start(argv, options);
+}
 
 bool Installed(const char* program, std::string& why) {
     if (ProgramInstalled(program)) return true;
@@ -39,7 +54,7 @@ TSquidPeer::~TSquidPeer() { Kill(); }
 
 void TSquidPeer::Kill() {
     // TERM makes squid wait for its clients; nothing here needs that.
-    process_.Stop(SIGKILL);
+    process_.Stop(SIGKILL, kStartLimit);
     std::error_code ignored;
     std::filesystem::remove(dir_.path() / "squid.pid", ignored);
 }
@@ -85,7 +100,7 @@ bool TSquidPeer::Start(std::string& why) {
         return false;
     }
     const auto log = dir_.path() / "squid.out";
-    if (!process_.Start({kSquidProgram, "-N", "-f", folder + "/squid.conf"}, log)) {
+    if (!StartPeer(process_, {kSquidProgram, "-N", "-f", folder + "/squid.conf"}, log)) {
         why = "cannot start squid";
         return false;
     }
@@ -102,7 +117,7 @@ bool TTinyproxyPeer::Start(std::string& why) {
                                                          "LogLevel Info\nBasicAuth " + kPeerUser + " " +
                                                          kPeerPassword + "\n");
     const auto log = dir_.path() / "tinyproxy.out";
-    if (!process_.Start({kTinyproxyProgram, "-d", "-c", config.string()}, log)) {
+    if (!StartPeer(process_, {kTinyproxyProgram, "-d", "-c", config.string()}, log)) {
         why = "cannot start tinyproxy";
         return false;
     }
@@ -110,11 +125,6 @@ bool TTinyproxyPeer::Start(std::string& why) {
 }
 
 // ---- dante -----------------------------------------------------------------
-
-TDantePeer::~TDantePeer() {
-    // Dante's parent ends its children on TERM; a KILL would leave them behind.
-    process_.Stop(SIGTERM);
-}
 
 bool TDantePeer::Start(std::string& why) {
     if (!Installed(kDanteProgram, why) || !NeedsRoot("dante", why)) return false;
@@ -139,7 +149,8 @@ bool TDantePeer::Start(std::string& why) {
                                    "  socksmethod: " + method + "\n"
                                    "}\n");
     const auto log = dir_.path() / "danted.out";
-    if (!process_.Start({kDanteProgram, "-f", config.string(), "-p", folder + "/danted.pid"}, log)) {
+    // Dante's parent ends its children on TERM; a KILL would leave them behind.
+    if (!StartPeer(process_, {kDanteProgram, "-f", config.string(), "-p", folder + "/danted.pid"}, log, SIGTERM)) {
         why = "cannot start dante";
         return false;
     }
@@ -168,7 +179,7 @@ TSystemAccount::~TSystemAccount() {
 
 // ---- microsocks ------------------------------------------------------------
 
-void TMicrosocksPeer::Kill() { process_.Stop(SIGKILL); }
+void TMicrosocksPeer::Kill() { process_.Stop(SIGKILL, kStartLimit); }
 
 bool TMicrosocksPeer::Start(std::string& why, const std::string& user, const std::string& password) {
     if (!Installed(kMicrosocksProgram, why)) return false;
@@ -181,7 +192,7 @@ bool TMicrosocksPeer::Start(std::string& why, const std::string& user, const std
         const passwd* account = ::getpwnam("nobody");
         if (account != nullptr) nobody = account->pw_uid;
     }
-    if (!process_.Start(argv, log, nobody)) {
+    if (!StartPeer(process_, argv, log, SIGKILL, nobody)) {
         why = "cannot start microsocks";
         return false;
     }
@@ -227,7 +238,8 @@ reactor.listenTCP(port, factory, interface="127.0.0.1")
 reactor.run()
 )");
     const auto log = dir_.path() / "socks4_peer.out";
-    if (!process_.Start({kSystemPython, script.string(), std::to_string(port), (dir_.path() / "record.txt").string()}, log)) {
+    if (!StartPeer(process_, {kSystemPython, script.string(), std::to_string(port), (dir_.path() / "record.txt").string()},
+                   log)) {
         why = "cannot start the twisted SOCKS 4 peer";
         return false;
     }

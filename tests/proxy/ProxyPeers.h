@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ProxyTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace kiv::test {
@@ -31,7 +32,7 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
+    ChildProcess process_;
 };
 
 // tinyproxy with basic authentication (kPeerUser / kPeerPassword).
@@ -42,7 +43,7 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
+    ChildProcess process_;
 };
 
 // dante: SOCKS 4 and SOCKS 5 without authentication, or SOCKS 5 with the user
@@ -50,14 +51,13 @@ private:
 class TDantePeer {
 public:
     explicit TDantePeer(bool userMethod) : userMethod_(userMethod) {}
-    ~TDantePeer();
     bool Start(std::string& why);
     uint16_t port = 0;
 
 private:
     bool userMethod_;
     TempDir dir_;
-    TPeerProcess process_;
+    ChildProcess process_;
 };
 
 // A throwaway system account with a password, for dante's user name method.
@@ -81,7 +81,7 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
+    ChildProcess process_;
 };
 
 // A SOCKS 4/4A server on twisted. Every request is written to a record file
@@ -96,7 +96,7 @@ public:
 
 private:
     TempDir dir_;
-    TPeerProcess process_;
+    ChildProcess process_;
 };
 
 }  // namespace kiv::test

@@ -1,13 +1,9 @@
 #include "ProxyTestSupport.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -142,43 +138,6 @@ bool RunningAsRoot() { return ::geteuid() == 0; }
 bool RunQuietly(const std::string& command) {
     // The braces keep the command's own redirections ahead of the silencing one.
     return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str()) == 0;
-}
-
-TPeerProcess::~TPeerProcess() { Stop(SIGKILL); }
-
-bool TPeerProcess::Start(const std::vector<std::string>& argv, const std::filesystem::path& log,
-                         std::optional<uid_t> user) {
-    std::vector<char*> args;
-    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child < 0) return false;
-    if (child == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (out >= 0) {
-            ::dup2(out, STDOUT_FILENO);
-            ::dup2(out, STDERR_FILENO);
-        }
-        const int none = ::open("/dev/null", O_RDONLY);
-        if (none >= 0) ::dup2(none, STDIN_FILENO);
-        if (user) {
-            if (::setgid(*user) != 0 || ::setuid(*user) != 0) ::_exit(126);
-        }
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    pid_ = child;
-    return true;
-}
-
-void TPeerProcess::Stop(int signal) {
-    if (pid_ <= 0) return;
-    ::kill(pid_, signal);
-    int status = 0;
-    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-    }
-    pid_ = -1;
 }
 
 // ---- targets ---------------------------------------------------------------

@@ -36,24 +36,6 @@ bool RunningAsRoot();
 // A shell command for set-up (useradd and the like); true when it exits 0.
 bool RunQuietly(const std::string& command);
 
-// A program run in the foreground with its output in a log file; stopped by its
-// PID (and dies with the test process should that end first).
-class TPeerProcess {
-public:
-    TPeerProcess() = default;
-    ~TPeerProcess();
-    TPeerProcess(const TPeerProcess&) = delete;
-    TPeerProcess& operator=(const TPeerProcess&) = delete;
-
-    bool Start(const std::vector<std::string>& argv, const std::filesystem::path& log,
-               std::optional<uid_t> user = std::nullopt);
-    void Stop(int signal);  // the signal, then waits for the process
-    pid_t pid() const { return pid_; }
-
-private:
-    pid_t pid_ = -1;
-};
-
 // Servers in this process, on one thread of their own, each on a fresh port.
 class TTestTargets {
 public:

@@ -2,8 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,66 +14,156 @@ extern char** environ;
 
 namespace kiv::test {
 
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-                           const std::string& stderrFile) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
+namespace {
+
+// The test's environment with the additions; built before the fork, since the
+// child may call nothing but async-signal-safe functions.
+std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& additions,
+                                           const std::vector<std::string>& removals) {
     std::map<std::string, std::string> merged;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         const auto eq = entry.find('=');
         if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
-    for (const auto& [k, v] : env) merged[k] = v;
-    std::vector<std::string> envStrings;
-    for (const auto& [k, v] : merged) envStrings.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : envStrings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> cargs;
-    for (auto& a : args) cargs.push_back(a.data());
-    cargs.push_back(nullptr);
+    for (const auto& [k, v] : additions) merged[k] = v;
+    for (const auto& k : removals) merged.erase(k);
+    std::vector<std::string> strings;
+    for (const auto& [k, v] : merged) strings.push_back(k + "=" + v);
+    return strings;
+}
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    if (!stderrFile.empty())
-        posix_spawn_file_actions_addopen(&actions, 2, stderrFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-    const int rc = posix_spawn(&pid_, cargs[0], &actions, nullptr, cargs.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    if (rc != 0) {
-        pid_ = -1;
-        close(fds[0]);
-        return;
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// In the child: the stream goes to the pipe end, or is appended to the file.
+void Redirect(int target, int pipeEnd, const char* file) {
+    int fd = pipeEnd;
+    if (fd < 0 && file != nullptr) fd = ::open(file, O_WRONLY | O_CREAT | O_APPEND, 0644);
+    if (fd >= 0) ::dup2(fd, target);
+}
+
+}  // namespace
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                           const std::string& stderrFile) {
+    Options options;
+    options.env = env;
+    options.stderrFile = stderrFile;
+    Start(argv, options);
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& argv, const Options& options) {
+    if (pid_ > 0 || argv.empty()) return false;
+    endSignal_ = options.endSignal;
+    std::vector<std::string> args = argv;
+    std::vector<char*> cargs = Pointers(args);
+    std::vector<std::string> envStrings = MergedEnvironment(options.env, options.unsetEnv);
+    std::vector<char*> envp = Pointers(envStrings);
+    const bool stdoutPipe = options.stdoutFile.empty() && !options.inheritStdout;
+    const char* stdoutFile = stdoutPipe || options.inheritStdout ? nullptr : options.stdoutFile.c_str();
+    const char* stderrFile =
+        options.stderrPipe || options.stderrFile.empty() ? nullptr : options.stderrFile.c_str();
+
+    int out[2] = {-1, -1}, err[2] = {-1, -1}, failure[2] = {-1, -1};
+    auto closeAll = [&] {
+        for (int fd : {out[0], out[1], err[0], err[1], failure[0], failure[1]})
+            if (fd >= 0) ::close(fd);
+    };
+    if ((stdoutPipe && ::pipe2(out, O_CLOEXEC) != 0) || (options.stderrPipe && ::pipe2(err, O_CLOEXEC) != 0) ||
+        ::pipe2(failure, O_CLOEXEC) != 0) {
+        closeAll();
+        return false;
     }
-    stdout_ = fds[0];
+    const pid_t child = ::fork();
+    if (child < 0) {
+        closeAll();
+        return false;
+    }
+    if (child == 0) {
+        // A peer must not outlive a test process that dies.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int none = ::open("/dev/null", O_RDONLY);
+        if (none >= 0) ::dup2(none, STDIN_FILENO);
+        Redirect(STDOUT_FILENO, out[1], stdoutFile);
+        Redirect(STDERR_FILENO, err[1], stderrFile);
+        int code = 0;
+        if (options.user && (::setgid(*options.user) != 0 || ::setuid(*options.user) != 0)) {
+            code = errno;
+        } else {
+            ::execve(cargs[0], cargs.data(), envp.data());
+            code = errno;
+        }
+        // The exec failed: the parent reads why on the pipe that exec would have closed.
+        (void)!::write(failure[1], &code, sizeof code);
+        ::_exit(127);
+    }
+    ::close(failure[1]);
+    failure[1] = -1;
+    int code = 0;
+    ssize_t got;
+    while ((got = ::read(failure[0], &code, sizeof code)) < 0 && errno == EINTR) {
+    }
+    ::close(failure[0]);
+    if (out[1] >= 0) ::close(out[1]);
+    if (err[1] >= 0) ::close(err[1]);
+    stdout_.fd = out[0];
+    stderr_.fd = err[0];
+    pid_ = child;
+    if (got > 0) {
+        // Nothing ran: reap the child and report the start as failed.
+        Wait(std::chrono::seconds(5));
+        pid_ = -1;
+        exitCode_.reset();
+        return false;
+    }
+    return true;
 }
 
 ChildProcess::~ChildProcess() {
-    Terminate();
-    if (stdout_ >= 0) close(stdout_);
+    End();
+    for (int fd : {stdout_.fd, stderr_.fd})
+        if (fd >= 0) ::close(fd);
+}
+
+void ChildProcess::End() {
+    if (endSignal_ == SIGTERM)
+        Terminate();
+    else if (pid_ > 0 && !exitCode_)
+        Stop(endSignal_, std::chrono::seconds(10));
 }
 
 std::optional<std::string> ChildProcess::ReadLine(std::chrono::milliseconds timeout) {
+    return ReadLineFrom(stdout_, timeout);
+}
+
+std::optional<std::string> ChildProcess::ReadErrorLine(std::chrono::milliseconds timeout) {
+    return ReadLineFrom(stderr_, timeout);
+}
+
+std::optional<std::string> ChildProcess::ReadLineFrom(Output& output, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        if (const auto nl = buffered_.find('\n'); nl != std::string::npos) {
-            std::string line = buffered_.substr(0, nl);
-            buffered_.erase(0, nl + 1);
+        if (const auto nl = output.buffered.find('\n'); nl != std::string::npos) {
+            std::string line = output.buffered.substr(0, nl);
+            output.buffered.erase(0, nl + 1);
             return line;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || stdout_ < 0) return std::nullopt;
-        pollfd p{stdout_, POLLIN, 0};
+        if (left.count() <= 0 || output.fd < 0) return std::nullopt;
+        pollfd p{output.fd, POLLIN, 0};
         const int ready = poll(&p, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return std::nullopt;
-        char buffer[512];
-        const ssize_t n = read(stdout_, buffer, sizeof buffer);
+        char buffer[4096];
+        const ssize_t n = read(output.fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return std::nullopt;
-        buffered_.append(buffer, static_cast<std::size_t>(n));
+        output.buffered.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
@@ -87,18 +176,21 @@ std::optional<int> ChildProcess::Wait(std::chrono::milliseconds timeout) {
             exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             return exitCode_;
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
 }
 
+bool ChildProcess::Running() { return pid_ > 0 && !Wait(std::chrono::milliseconds(0)); }
+
+std::optional<int> ChildProcess::Stop(int signal, std::chrono::milliseconds timeout) {
+    if (pid_ > 0 && !exitCode_) kill(pid_, signal);
+    return Wait(timeout);
+}
+
 void ChildProcess::Terminate() {
     if (pid_ <= 0 || exitCode_) return;
-    kill(pid_, SIGTERM);
-    if (!Wait(std::chrono::milliseconds(3000))) {
-        kill(pid_, SIGKILL);
-        Wait(std::chrono::milliseconds(3000));
-    }
+    if (!Stop(SIGTERM, std::chrono::milliseconds(3000))) Stop(SIGKILL, std::chrono::milliseconds(3000));
 }
 
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
@@ -108,6 +200,15 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return true;
+}
+
+int RunProgram(const std::vector<std::string>& argv) {
+    ChildProcess::Options options;
+    options.stdoutFile = "/dev/null";
+    options.stderrFile = "/dev/null";
+    ChildProcess program;
+    if (!program.Start(argv, options)) return -1;
+    return program.Wait(std::chrono::minutes(1)).value_or(-1);
 }
 
 }  // namespace kiv::test
