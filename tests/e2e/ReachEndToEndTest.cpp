@@ -5,8 +5,8 @@
 #include "e2e/ClientSessionHarness.h"
 #include "launch/CredentialCodec.h"
 #include "launch/KivLink.h"
-#include "portal/PortalPeers.h"
-#include "proxy/ProxyPeers.h"
+#include "support/PortalServer.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv {
 namespace {

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "portal/PortalPeers.h"
+#include "support/ChildProcess.h"
+#include "support/Loopback.h"
+#include "support/PortalServer.h"
 #include "support/TempDir.h"
 
 namespace kiv {

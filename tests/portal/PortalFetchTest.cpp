@@ -8,7 +8,10 @@
 
 #include "infra/DebugLog.h"
 #include "launch/PortalFetch.h"
-#include "portal/PortalPeers.h"
+#include "support/Loopback.h"
+#include "support/PortalServer.h"
+#include "support/ProxyPeers.h"
+#include "support/SilentListener.h"
 #include "support/TempDir.h"
 
 namespace kiv {
@@ -17,7 +20,7 @@ namespace {
 using test::TClosedPort;
 using test::TPortalServer;
 using test::TSilentListener;
-using test::TSquidProxy;
+using test::TSquidPeer;
 using test::TTestCertificate;
 
 const TClientIdentity kPc17{"PC-17", "A1234ABCD", "192.168.1.20"};
@@ -176,21 +179,22 @@ TEST_F(PortalFetch, FarmSocksProxyIsUsedForPlainHttp) {
 class PortalFetchThroughSquid : public PortalFetch {
 protected:
     void SetUp() override {
-        if (!TSquidProxy::Available()) GTEST_SKIP() << "squid is not installed";
-        squid_ = std::make_unique<TSquidProxy>("bob", "s3cret");
-        ASSERT_TRUE(squid_->Running());
+        if (!test::ProgramInstalled(test::kSquidProgram)) GTEST_SKIP() << "squid is not installed";
+        squid_ = std::make_unique<TSquidPeer>("bob", "s3cret");
+        std::string why;
+        ASSERT_TRUE(squid_->Start(why)) << why;
         portal_ = std::make_unique<TPortalServer>(kAnswer);
         ASSERT_TRUE(portal_->Running());
     }
 
     std::string ProxyLines(int type, const std::string& user, const std::string& password) const {
         return "ProxyType=" + std::to_string(type) + "\r\nProxyServer=127.0.0.1\r\nProxyPort=" +
-               std::to_string(squid_->Port()) + "\r\nProxyUser=" + user + "\r\nProxyPwd=" + password + "\r\n";
+               std::to_string(squid_->authPort) + "\r\nProxyUser=" + user + "\r\nProxyPwd=" + password + "\r\n";
     }
 
     std::string PortalAddress() const { return "http://" + Local(portal_->Port()) + "/kiv/get.aspx?x=1"; }
 
-    std::unique_ptr<TSquidProxy> squid_;
+    std::unique_ptr<TSquidPeer> squid_;
     std::unique_ptr<TPortalServer> portal_;
 };
 
@@ -216,7 +220,7 @@ TEST_F(PortalFetchThroughSquid, ProxyRefusingTheCredentialsIsAnError) {
 }
 
 TEST_F(PortalFetchThroughSquid, SystemProxyKindTakesTheEnvironmentsProxy) {
-    SetEnv("http_proxy", "http://bob:s3cret@" + Local(squid_->Port()));
+    SetEnv("http_proxy", "http://bob:s3cret@" + Local(squid_->authPort));
     WriteFarm(portal_->Port(), "ProxyType=1\r\n");
     ASSERT_TRUE(Fetch(PortalAddress())) << lines_[0];
     const auto requests = portal_->Requests();

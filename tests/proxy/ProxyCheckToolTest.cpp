@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

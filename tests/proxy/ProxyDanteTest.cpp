@@ -2,7 +2,8 @@
 // method (a throwaway system account), refusals with their codes, half-closes.
 #include <gtest/gtest.h>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

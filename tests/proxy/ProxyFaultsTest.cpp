@@ -7,7 +7,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

@@ -1,7 +1,8 @@
 // The mapper through microsocks with user and password (SOCKS 5).
 #include <gtest/gtest.h>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

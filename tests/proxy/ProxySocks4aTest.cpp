@@ -2,7 +2,8 @@
 // goes to the proxy unresolved, with the user as the user id.
 #include <gtest/gtest.h>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

@@ -3,7 +3,8 @@
 // connection).
 #include <gtest/gtest.h>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 #include "proxy/SystemProxy.h"
 
 namespace kiv::test {

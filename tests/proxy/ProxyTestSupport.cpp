@@ -25,25 +25,6 @@ namespace kiv::test {
 
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
-
-int ConnectLoopback(uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    const sockaddr_in address = Loopback(port);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 class TDigest {
 public:
     TDigest() : context_(EVP_MD_CTX_new()) { EVP_DigestInit_ex(context_, EVP_sha256(), nullptr); }
@@ -106,39 +87,6 @@ std::size_t EntriesIn(const char* folder) {
 }
 
 }  // namespace
-
-uint16_t UnusedLoopbackPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = Loopback(0);
-    socklen_t length = sizeof address;
-    ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-bool WaitForListener(uint16_t port, std::chrono::milliseconds limit) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const int fd = ConnectLoopback(port);
-        if (fd >= 0) {
-            ::close(fd);
-            return true;
-        }
-        // A process starting up gives no signal of readiness but its open port.
-        std::this_thread::sleep_for(10ms);
-    }
-    return false;
-}
-
-bool ProgramInstalled(const char* path) { return ::access(path, X_OK) == 0; }
-
-bool RunningAsRoot() { return ::geteuid() == 0; }
-
-bool RunQuietly(const std::string& command) {
-    // The braces keep the command's own redirections ahead of the silencing one.
-    return std::system(("{ " + command + "; } >/dev/null 2>&1").c_str()) == 0;
-}
 
 // ---- targets ---------------------------------------------------------------
 

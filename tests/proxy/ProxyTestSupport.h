@@ -1,7 +1,7 @@
 #pragma once
-// What the real-peer tests of the port mapper share: ports on 127.0.0.1, peer
-// processes started and stopped by PID, in-process targets, a blocking client
-// with time limits, and a recorder of the mapper's steps.
+// What the real-peer tests of the port mapper share besides the peers:
+// in-process targets, a blocking client with time limits, and a recorder of
+// the mapper's steps.
 #include <sys/types.h>
 
 #include <chrono>
@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/KivFile.h"
+#include "support/Loopback.h"
 #include "support/SilentListener.h"
 #include "proxy/Proxy.h"
 #include "proxy/ProxyStep.h"
@@ -26,15 +27,6 @@
 namespace kiv::test {
 
 using namespace std::chrono_literals;
-
-// A port on 127.0.0.1 that nothing listens on at the moment of asking.
-uint16_t UnusedLoopbackPort();
-// Peers need a moment to open their port: connects until one is accepted.
-bool WaitForListener(uint16_t port, std::chrono::milliseconds limit);
-bool ProgramInstalled(const char* path);
-bool RunningAsRoot();
-// A shell command for set-up (useradd and the like); true when it exits 0.
-bool RunQuietly(const std::string& command);
 
 // Servers in this process, on one thread of their own, each on a fresh port.
 class TTestTargets {

@@ -2,7 +2,8 @@
 // so the retry with credentials needs a new connection; a wrong password is 401.
 #include <gtest/gtest.h>
 
-#include "ProxyPeers.h"
+#include "ProxyTestSupport.h"
+#include "support/ProxyPeers.h"
 
 namespace kiv::test {
 namespace {

@@ -1,12 +1,12 @@
 #pragma once
-// The real proxies the mapper is tested against, each run in the foreground on
+// The real proxies the tests reach through, each run in the foreground on
 // 127.0.0.1 with its own configuration, PID and log in a temporary folder.
 // Start answers false with the reason when the peer cannot run here.
 #include <cstdint>
 #include <string>
 
-#include "ProxyTestSupport.h"
 #include "support/ChildProcess.h"
+#include "support/Loopback.h"
 #include "support/TempDir.h"
 
 namespace kiv::test {
@@ -21,9 +21,17 @@ inline constexpr const char* kSystemPython = "/usr/bin/python3";
 inline constexpr const char* kPeerUser = "u1";
 inline constexpr const char* kPeerPassword = "p1-secret";
 
-// squid: one port open to all, one that wants kPeerUser / kPeerPassword.
+bool ProgramInstalled(const char* path);
+bool RunningAsRoot();
+// A shell command for set-up (useradd and the like); true when it exits 0.
+bool RunQuietly(const std::string& command);
+
+// squid: one port open to all, one that wants the user and password. Lets
+// requests through only to 127.0.0.1.
 class TSquidPeer {
 public:
+    explicit TSquidPeer(std::string user = kPeerUser, std::string password = kPeerPassword)
+        : user_(std::move(user)), password_(std::move(password)) {}
     ~TSquidPeer();
     bool Start(std::string& why);
     void Kill();
@@ -31,6 +39,7 @@ public:
     uint16_t authPort = 0;
 
 private:
+    std::string user_, password_;
     TempDir dir_;
     ChildProcess process_;
 };
