@@ -1,54 +1,38 @@
 #pragma once
-// The real kiv-demo-server binary, started by a test on --port 0 with its
-// state folder and transcript in a temporary folder, stopped by its PID.
-#include <sys/types.h>
-
+// The demo server as this suite starts it (see support/DemoServer.h): in the
+// test's folder, with an exception when it does not come up; and the server
+// run to its end, for --help and bad command lines.
 #include <chrono>
 #include <filesystem>
-#include <functional>
-#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "support/DemoServer.h"
 
 namespace kiv::demo::test {
 
 using TJsonLine = nlohmann::json;
 
-class TDemoServerProcess {
+class TDemoServerProcess : public kiv::test::DemoServer {
 public:
-    // Starts the server with `args` after --state-dir, --transcript and --port
-    // (unless `args` names a port). Throws when no "listening on" line comes.
     TDemoServerProcess(const std::filesystem::path& folder, std::vector<std::string> args);
-    ~TDemoServerProcess();
-    TDemoServerProcess(const TDemoServerProcess&) = delete;
-    TDemoServerProcess& operator=(const TDemoServerProcess&) = delete;
+    using DemoServer::Stop;
 
-    int port() const { return port_; }
-    const std::string& listeningLine() const { return listeningLine_; }
-    std::filesystem::path stateDir() const { return folder_ / "state"; }
-
-    std::vector<TJsonLine> Transcript() const;
-    // The lines so far with this event (and, when given, this connection number).
-    std::vector<TJsonLine> Events(const std::string& event, std::optional<int> connection = std::nullopt) const;
-    // Polls the transcript until `count` lines of `event` are there.
+    int port() const { return Port(); }
+    const std::string& listeningLine() const { return ListeningLine(); }
+    std::filesystem::path stateDir() const { return StateDir(); }
     std::vector<TJsonLine> WaitEvents(const std::string& event, std::size_t count = 1,
-                                      std::optional<int> connection = std::nullopt, int timeoutMs = 10000) const;
-
-    // Sends `signal` and waits for the exit; the exit code, or -1 on a
-    // timeout or a death by signal. `elapsed` gets the time it took.
-    int Stop(int signal, int timeoutMs, std::chrono::milliseconds* elapsed = nullptr);
-    bool Running();
-    std::string Stderr() const;
-
-private:
-    std::filesystem::path folder_;
-    pid_t pid_ = -1;
-    int port_ = 0;
-    std::string listeningLine_;
+                                      std::optional<int> connection = std::nullopt, int timeoutMs = 10000) const {
+        return DemoServer::WaitEvents(event, count, connection, std::chrono::milliseconds(timeoutMs));
+    }
+    int Stop(int signal, int timeoutMs, std::chrono::milliseconds* elapsed = nullptr) {
+        return DemoServer::Stop(signal, std::chrono::milliseconds(timeoutMs), elapsed);
+    }
 };
 
-// Runs the server binary to its end (for --help and bad command lines).
 struct TRunResult {
     int exitCode = -1;
     std::string out;

@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <fstream>
+
 using namespace std::chrono_literals;
 
 namespace kiv::test {
@@ -38,14 +40,10 @@ void ClientSessionHarness::StopPanel(int signal) {
 }
 
 int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{DEMO_SERVER_PATH, "--port", "0", "--state-dir", (dir_.path() / "server").string(),
-                                  "--transcript", (dir_.path() / "transcript.jsonl").string()};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    server_ = std::make_unique<ChildProcess>(argv, std::map<std::string, std::string>{},
-                                             (dir_.path() / "server.log").string());
-    const auto line = server_->ReadLine(10s);
-    if (!line || line->rfind("listening on 127.0.0.1:", 0) != 0) return 0;
-    return std::stoi(line->substr(23));
+    std::vector<std::string> all{"--state-dir", (dir_.path() / "server").string()};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    server_ = std::make_unique<DemoServer>(all, dir_.path());
+    return server_->Port();
 }
 
 std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vector<std::string>& arguments) {
@@ -59,13 +57,7 @@ std::unique_ptr<ChildProcess> ClientSessionHarness::Run(const std::vector<std::s
 }
 
 std::vector<nlohmann::json> ClientSessionHarness::TranscriptEvents(const std::string& event) const {
-    std::vector<nlohmann::json> events;
-    std::ifstream in(dir_.path() / "transcript.jsonl");
-    for (std::string line; std::getline(in, line);) {
-        const auto j = nlohmann::json::parse(line, nullptr, false);
-        if (j.is_object() && j.value("event", "") == event) events.push_back(j);
-    }
-    return events;
+    return server_ ? server_->Events(event) : std::vector<nlohmann::json>{};
 }
 
 std::vector<std::string> ClientSessionHarness::ReceivedOnCsml() const {

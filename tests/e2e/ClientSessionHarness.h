@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "support/ChildProcess.h"
+#include "support/DemoServer.h"
 #include "support/TempDir.h"
 #include "support/XvfbDisplay.h"
 
@@ -44,7 +45,8 @@ private:
     TempDir dir_;
     XvfbDisplay display_{"1280x800x24"};
     std::map<std::string, std::string> env_;
-    std::unique_ptr<ChildProcess> windowManager_, panel_, server_;
+    std::unique_ptr<ChildProcess> windowManager_, panel_;
+    std::unique_ptr<DemoServer> server_;
 };
 
 }  // namespace kiv::test

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FreeRdpTestHarness.h"
+#include "support/Loopback.h"
 
 namespace kiv::test {
 namespace {
@@ -53,7 +54,7 @@ TEST(FreeRdpDisconnect, DroppedConnectionInALiveSessionIsSocketClosed) {
 }
 
 TEST(FreeRdpDisconnect, RefusedConnectionIsSocketConnectFailure) {
-    const int port = ClosedLoopbackPort();
+    const int port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
     ControlFixture f;
     f.ConfigureFor("127.0.0.1", port);

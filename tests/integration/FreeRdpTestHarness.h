@@ -1,9 +1,7 @@
 #pragma once
-// What the FreeRDP control's end-to-end tests share: the demo server as a child
-// process on 127.0.0.1, its transcript, a control wired to a test loop, and
-// recording fakes for the events and the certificate prompt.
-#include <sys/types.h>
-
+// What the FreeRDP control's end-to-end tests share: the demo server as they
+// run it, a control wired to a test loop, and recording fakes for the events
+// and the certificate prompt.
 #include <chrono>
 #include <filesystem>
 #include <memory>
@@ -18,6 +16,7 @@
 #include "ports/RemoteDesktopControl.h"
 #include "ports/RemoteDisplay.h"
 #include "platform/freerdp/FreeRdpControl.h"
+#include "support/DemoServer.h"
 #include "support/TempDir.h"
 #include "support/TestMainLoop.h"
 
@@ -25,9 +24,10 @@ namespace kiv::test {
 
 using namespace std::chrono_literals;
 
-// The demo server, started with the given rules; stopped (SIGTERM to its PID,
-// then waited for) when the object goes.
-class DemoServerProcess {
+// The demo server as the control's tests run it: no shell, only errors in its
+// log, the given rules; stopped (SIGTERM to its PID, then waited for) when the
+// object goes.
+class DemoServerProcess : public DemoServer {
 public:
     struct Options {
         std::vector<std::string> steps;
@@ -36,31 +36,7 @@ public:
         int port = 0;  // 0: a free one
         std::vector<std::string> extraArguments;
     };
-    explicit DemoServerProcess(Options options);
-    ~DemoServerProcess();
-    DemoServerProcess(const DemoServerProcess&) = delete;
-    DemoServerProcess& operator=(const DemoServerProcess&) = delete;
-
-    // Ends the server now (SIGTERM, waited for).
-    void Stop();
-    bool Started() const { return port_ != 0; }
-    int Port() const { return port_; }
-    const std::string& StartError() const { return startError_; }
-
-    // The transcript's events so far, each a JSON object.
-    std::vector<nlohmann::json> Transcript() const;
-    std::vector<nlohmann::json> Events(const std::string& name) const;
-    // Polls the transcript until pred holds for it or the timeout passes.
-    bool WaitForTranscript(const std::function<bool(const std::vector<nlohmann::json>&)>& pred,
-                           std::chrono::milliseconds timeout) const;
-
-private:
-    TempDir dir_;
-    std::filesystem::path transcript_;
-    pid_t pid_ = -1;
-    int stdout_ = -1;
-    int port_ = 0;
-    std::string startError_;
+    explicit DemoServerProcess(const Options& options);
 };
 
 inline DemoServerProcess::Options Steps(std::vector<std::string> steps) {
@@ -142,9 +118,6 @@ public:
     std::filesystem::path configPath;
     std::unique_ptr<TFreeRdpControl> control;
 };
-
-// A port on 127.0.0.1 where nobody listens (bound once, then closed).
-int ClosedLoopbackPort();
 
 std::string ToHex(const TBytes& bytes);
 TBytes PatternBytes(std::size_t n, uint8_t seed);

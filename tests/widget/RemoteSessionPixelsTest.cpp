@@ -6,13 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 
+#include "support/ChildProcess.h"
+#include "support/DemoServer.h"
 #include "support/TempDir.h"
 #include "widget/RemoteSessionChild.h"
 #include "support/XvfbDisplay.h"
@@ -25,34 +25,7 @@ namespace {
 using test::TempDir;
 using test::XvfbDisplay;
 
-constexpr int kStartTimeoutMs = 20000;
-constexpr int kChildTimeoutMs = 90000;
-
-// The port the demo server reports on its first line, or 0 when it does not come up.
-int WaitForListeningPort(QProcess& server) {
-    static const QRegularExpression listening("listening on 127\\.0\\.0\\.1:(\\d+)");
-    QByteArray output;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        const QRegularExpressionMatch match = listening.match(QString::fromUtf8(output));
-        if (match.hasMatch()) return match.captured(1).toInt();
-        if (server.state() == QProcess::NotRunning) return 0;
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (server.waitForReadyRead(static_cast<int>(std::max<long long>(left.count(), 1))))
-            output += server.readAllStandardOutput();
-    }
-    return 0;
-}
-
-// Ends a process this test started, by its own PID.
-void Stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning) return;
-    process.terminate();  // SIGTERM to that PID
-    if (!process.waitForFinished(10000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-}
+constexpr auto kChildTimeout = std::chrono::seconds(90);
 
 int CountPixels(const QImage& image, QRgb colour) {
     int count = 0;
@@ -75,37 +48,27 @@ TEST(RemoteSessionPixelsTest, DemoServerDesktopColourIsOnScreen) {
     XvfbDisplay xvfb("1024x768x24");
     ASSERT_TRUE(xvfb.Started()) << xvfb.Error();
 
-    QProcess server;
-    server.setProgram(QString::fromUtf8(DEMO_SERVER_PATH));
-    server.setArguments({"--port", "0", "--state-dir", QString::fromStdString((dir.path() / "state").string()),
-                         "--transcript", QString::fromStdString((dir.path() / "transcript.jsonl").string())});
-    server.setProcessChannelMode(QProcess::SeparateChannels);
-    server.start();
-    ASSERT_TRUE(server.waitForStarted(kStartTimeoutMs)) << server.errorString().toStdString();
-    const int port = WaitForListeningPort(server);
-    if (port <= 0) {
-        Stop(server);
-        FAIL() << "the demo server did not report its port: " << server.readAllStandardError().toStdString();
-    }
+    test::DemoServer server({}, dir.path());
+    ASSERT_TRUE(server.Started()) << "the demo server did not report its port: " << server.StartError();
+    const int port = server.Port();
 
     const std::filesystem::path screenshot = dir.path() / "remote-session.png";
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromStdString(xvfb.Display()));
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    // Whatever the libraries write for a user stays in the test's folder.
-    env.insert("HOME", QString::fromStdString(dir.path().string()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString((dir.path() / "config").string()));
-    env.insert("XDG_STATE_HOME", QString::fromStdString((dir.path() / "state-home").string()));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(),
-                {test::kRemoteSessionChildFlag, QString::number(port), QString::fromStdString(screenshot.string()),
-                 QString::fromStdString(dir.path().string())});
-    ASSERT_TRUE(child.waitForStarted(kStartTimeoutMs));
-    const bool finished = child.waitForFinished(kChildTimeoutMs);
-    if (!finished) Stop(child);
-    Stop(server);
+    test::ChildProcess::Options childOptions;
+    childOptions.env = {{"DISPLAY", xvfb.Display()},
+                        {"QT_QPA_PLATFORM", "xcb"},
+                        // Whatever the libraries write for a user stays in the test's folder.
+                        {"HOME", dir.path().string()},
+                        {"XDG_CONFIG_HOME", (dir.path() / "config").string()},
+                        {"XDG_STATE_HOME", (dir.path() / "state-home").string()}};
+    childOptions.inheritStdout = true;
+    test::ChildProcess child;
+    ASSERT_TRUE(child.Start({QCoreApplication::applicationFilePath().toStdString(), test::kRemoteSessionChildFlag,
+                             std::to_string(port), screenshot.string(), dir.path().string()},
+                            childOptions));
+    const std::optional<int> exitCode = child.Wait(kChildTimeout);
+    const bool finished = exitCode.has_value();
+    child.Terminate();
+    server.Stop();
     ASSERT_TRUE(finished) << "the session child did not finish";
 
     // Keep the screenshot beside the build whatever the outcome, for people to look at.
@@ -116,8 +79,7 @@ TEST(RemoteSessionPixelsTest, DemoServerDesktopColourIsOnScreen) {
         QFile::remove(kept);
         EXPECT_TRUE(QFile::copy(QString::fromStdString(screenshot.string()), kept));
     }
-    ASSERT_EQ(child.exitStatus(), QProcess::NormalExit);
-    ASSERT_EQ(child.exitCode(), 0) << "the session child failed (see its output above)";
+    ASSERT_EQ(*exitCode, 0) << "the session child failed (see its output above)";
 
     const QImage shot(QString::fromStdString(screenshot.string()));
     ASSERT_FALSE(shot.isNull()) << "no screenshot at " << screenshot;
