@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "e2e/ClientSessionHarness.h"
 #include "launch/CredentialCodec.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {

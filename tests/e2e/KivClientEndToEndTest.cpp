@@ -6,9 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "launch/CredentialCodec.h"
-#include "support/ChildProcess.h"
-#include "support/TempDir.h"
-#include "support/XvfbDisplay.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {
@@ -19,34 +17,13 @@ using Json = nlohmann::json;
 class KivClientEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!display.Started()) GTEST_SKIP() << "no private X display: " << display.Error();
-        env = {{"DISPLAY", display.Display()},
-               {"HOME", (dir.path() / "home").string()},
-               {"XDG_CONFIG_HOME", (dir.path() / "config").string()},
-               {"XDG_STATE_HOME", (dir.path() / "state").string()},
-               {"XDG_RUNTIME_DIR", (dir.path() / "run").string()},
-               {"KIV_MACHINE_SETTINGS", (dir.path() / "registry.ini").string()},
-               {"KIV_TEST_MESSAGE_LOG", (dir.path() / "boxes.jsonl").string()},
-               {"LANG", "en_US.UTF-8"}};
-        std::filesystem::create_directories(dir.path() / "run");
-        std::filesystem::permissions(dir.path() / "run", std::filesystem::perms::owner_all);
-        dir.Write("registry.ini", "[Debug]\nKivClient=all\n");
-        windowManager = std::make_unique<test::ChildProcess>(std::vector<std::string>{"/usr/bin/openbox"}, env,
-                                                             (dir.path() / "openbox.log").string());
-        panel = std::make_unique<test::ChildProcess>(std::vector<std::string>{"/usr/bin/tint2"}, env,
-                                                     (dir.path() / "tint2.log").string());
+        if (!harness.DisplayReady()) GTEST_SKIP() << "no private X display: " << harness.DisplayError();
     }
 
     // The server's built-in shell plays the server side; `options` choose its road.
     void StartServer(const std::vector<std::string>& options = {}) {
-        std::vector<std::string> argv{DEMO_SERVER_PATH, "--port", "0", "--state-dir", (dir.path() / "server").string(),
-                                      "--transcript", Transcript().string()};
-        argv.insert(argv.end(), options.begin(), options.end());
-        server = std::make_unique<test::ChildProcess>(argv, std::map<std::string, std::string>{},
-                                                      (dir.path() / "server.log").string());
-        const auto line = server->ReadLine(10s);
-        ASSERT_TRUE(line && line->rfind("listening on 127.0.0.1:", 0) == 0) << (line ? *line : "no line");
-        port = std::stoi(line->substr(23));
+        port = harness.StartServer(options);
+        ASSERT_NE(port, 0) << "the demo server did not start; see " << dir.path() / "server.log";
     }
 
     std::filesystem::path Transcript() const { return dir.path() / "transcript.jsonl"; }
@@ -62,44 +39,23 @@ protected:
     }
 
     std::unique_ptr<test::ChildProcess> StartClient(const std::filesystem::path& file) {
-        return std::make_unique<test::ChildProcess>(std::vector<std::string>{KIVCLIENT_PATH, file.string()}, env,
-                                                    (dir.path() / "client.log").string());
+        return harness.StartClient({file.string()});
     }
 
-    // The messages the server received on CSML, as hex.
-    std::vector<std::string> Received() const {
-        std::vector<std::string> hex;
-        std::ifstream in(Transcript());
-        for (std::string line; std::getline(in, line);) {
-            const Json j = Json::parse(line, nullptr, false);
-            if (j.is_object() && j.value("event", "") == "recv" && j.value("channel", "") == "CSML")
-                hex.push_back(j.value("hex", ""));
-        }
-        return hex;
-    }
+    std::vector<std::string> Received() const { return harness.ReceivedOnCsml(); }
     bool ReceivedStarting(const std::string& prefix, int count = 1) const {
-        int n = 0;
-        for (const auto& h : Received())
-            if (h.rfind(prefix, 0) == 0) ++n;
-        return n >= count;
+        return harness.ReceivedStarting(prefix, count);
     }
-    std::vector<Json> Boxes() const {
-        std::vector<Json> boxes;
-        std::ifstream in(dir.path() / "boxes.jsonl");
-        for (std::string line; std::getline(in, line);) boxes.push_back(Json::parse(line));
-        return boxes;
-    }
+    std::vector<Json> Boxes() const { return harness.MessageBoxes(); }
     void Screenshot(const std::string& name) {
         const std::filesystem::path artifacts = std::filesystem::path(KIVCLIENT_PATH).parent_path().parent_path() / "test-artifacts";
         std::filesystem::create_directories(artifacts);
-        test::ChildProcess shot({"/usr/bin/import", "-window", "root", (artifacts / name).string()}, env);
-        shot.Wait(10s);
+        harness.Run({"/usr/bin/import", "-window", "root", (artifacts / name).string()})->Wait(10s);
     }
 
-    test::TempDir dir;
-    test::XvfbDisplay display{"1280x800x24"};
-    std::map<std::string, std::string> env;
-    std::unique_ptr<test::ChildProcess> windowManager, panel, server;
+    test::ClientSessionHarness harness;
+    const test::TempDir& dir = harness.Dir();
+    const std::map<std::string, std::string>& env = harness.Env();
     int port = 0;
 };
 

@@ -2,9 +2,9 @@
 // proxy (squid, dante) and from a KIV:// link that a portal answers.
 #include <gtest/gtest.h>
 
-#include "e2e/ClientSessionHarness.h"
 #include "launch/CredentialCodec.h"
 #include "launch/KivLink.h"
+#include "support/ClientSessionHarness.h"
 #include "support/PortalServer.h"
 #include "support/ProxyPeers.h"
 

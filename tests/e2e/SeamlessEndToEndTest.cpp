@@ -10,13 +10,13 @@
 #include <set>
 #include <sstream>
 
-#include "ClientSessionHarness.h"
 #include "XWindowProbe.h"
 #include "channels/SmlMessages.h"
 #include "channels/SmlRegion.h"
 #include "channels/SmlRegionBlock.h"
 #include "channels/SmlWindowMsg.h"
 #include "launch/CredentialCodec.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {

@@ -10,9 +10,9 @@
 #include <cstdio>
 
 #include "channels/ByteOrder.h"
-#include "e2e/ClientSessionHarness.h"
 #include "infra/NetSpeedReport.h"
 #include "launch/CredentialCodec.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {

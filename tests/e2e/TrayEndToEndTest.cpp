@@ -16,8 +16,8 @@
 #include <sstream>
 #include <thread>
 
-#include "ClientSessionHarness.h"
 #include "launch/CredentialCodec.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {

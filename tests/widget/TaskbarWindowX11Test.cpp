@@ -9,8 +9,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPalette>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTimer>
 #include <QWidget>
 #include <QWindow>
@@ -21,15 +19,18 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/qt/TaskbarWindow.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
+#include "support/ChildProcess.h"
+#include "support/DesktopSession.h"
 #include "support/TempDir.h"
-#include "support/XvfbDisplay.h"
 
 namespace kiv {
 namespace {
@@ -135,64 +136,35 @@ struct Sink : ITaskbarWindowEvents {
     std::vector<Recorded> messages;
 };
 
-// Ends a process this test started, by its own PID.
-void Stop(QProcess& process) {
-    if (process.state() == QProcess::NotRunning) return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-}
-
 TEST(TaskbarWindowOnX11, AWindowManagerAndAPanelSeeTheTaskbarWindows) {
-    test::XvfbDisplay xvfb("1024x768x24");
-    ASSERT_TRUE(xvfb.Started()) << xvfb.Error();
+    test::DesktopSession desktop("1024x768x24");
+    ASSERT_TRUE(desktop.Started()) << desktop.Error();
     test::TempDir dir;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("DISPLAY", QString::fromStdString(xvfb.Display()));
-    env.insert("HOME", QString::fromStdString(dir.path().string()));
-    env.insert("XDG_CONFIG_HOME", QString::fromStdString((dir.path() / "config").string()));
-    env.insert("XDG_CACHE_HOME", QString::fromStdString((dir.path() / "cache").string()));
-    env.insert("XDG_STATE_HOME", QString::fromStdString((dir.path() / "state").string()));
-    env.remove("SESSION_MANAGER");
+    const std::map<std::string, std::string> env = {{"HOME", dir.path().string()},
+                                                    {"XDG_CONFIG_HOME", (dir.path() / "config").string()},
+                                                    {"XDG_CACHE_HOME", (dir.path() / "cache").string()},
+                                                    {"XDG_STATE_HOME", (dir.path() / "state").string()}};
+    // What openbox and tint2 say stays in the test's folder.
+    const bool desktopUp = desktop.StartDesktop(env, dir.path());
 
-    XConnection x(xvfb.Display());
-    ASSERT_TRUE(x.Ok());
-    QProcess openbox, tint2;
-    for (QProcess* p : {&openbox, &tint2}) {
-        p->setProcessEnvironment(env);
-        p->setStandardOutputFile(QProcess::nullDevice());
-    }
-    // What they say stays in the test's folder.
-    openbox.setStandardErrorFile(QString::fromStdString((dir.path() / "openbox.log").string()));
-    tint2.setStandardErrorFile(QString::fromStdString((dir.path() / "tint2.log").string()));
-    openbox.start("/usr/bin/openbox", {"--sm-disable"});
-    ASSERT_TRUE(openbox.waitForStarted(10000));
-    const bool managed = WaitFor([&] { return !x.Cardinals(x.Root(), "_NET_SUPPORTING_WM_CHECK").empty(); }, 20000);
-    tint2.start("/usr/bin/tint2", {});
-    const bool panel = tint2.waitForStarted(10000);
+    test::ChildProcess::Options childOptions;
+    childOptions.env = env;
+    childOptions.env["DISPLAY"] = desktop.Display();
+    childOptions.env[kChildVariable] = "1";
+    childOptions.unsetEnv = {"SESSION_MANAGER"};
+    childOptions.inheritStdout = true;
+    test::ChildProcess child;
+    const bool started =
+        desktopUp && child.Start({QCoreApplication::applicationFilePath().toStdString(), "-platform", "xcb",
+                                  "--gtest_filter=TaskbarWindowOnX11Child.*"},
+                                 childOptions);
+    const std::optional<int> exitCode = started ? child.Wait(std::chrono::seconds(90)) : std::nullopt;
+    child.Terminate();
+    const bool panelLived = desktop.PanelRunning();
 
-    QProcess child;
-    QProcessEnvironment childEnv = env;
-    childEnv.insert(kChildVariable, "1");
-    child.setProcessEnvironment(childEnv);
-    child.setProcessChannelMode(QProcess::ForwardedChannels);
-    if (managed && panel)
-        child.start(QCoreApplication::applicationFilePath(),
-                    {"-platform", "xcb", "--gtest_filter=TaskbarWindowOnX11Child.*"});
-    const bool started = managed && panel && child.waitForStarted(10000);
-    const bool finished = started && child.waitForFinished(90000);
-    Stop(child);
-    const bool panelLived = tint2.state() == QProcess::Running;
-    Stop(tint2);
-    Stop(openbox);
-
-    ASSERT_TRUE(managed) << "openbox did not come up";
-    ASSERT_TRUE(panel) << "tint2 did not start";
-    ASSERT_TRUE(finished) << "the child on the X display did not finish";
-    EXPECT_EQ(child.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(child.exitCode(), 0) << "the child failed (its output is above)";
+    ASSERT_TRUE(desktopUp) << "openbox or tint2 did not come up";
+    ASSERT_TRUE(exitCode.has_value()) << "the child on the X display did not finish";
+    EXPECT_EQ(*exitCode, 0) << "the child failed (its output is above)";
     EXPECT_TRUE(panelLived);
 }
 

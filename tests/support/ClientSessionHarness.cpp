@@ -1,16 +1,22 @@
-#include "e2e/ClientSessionHarness.h"
-
-#include <signal.h>
+#include "support/ClientSessionHarness.h"
 
 #include <fstream>
 
-using namespace std::chrono_literals;
-
 namespace kiv::test {
 
+namespace {
+
+#ifdef KIVCLIENT_PATH
+constexpr char kClient[] = KIVCLIENT_PATH;
+#else
+constexpr char kClient[] = "kivclient is not part of this build";
+#endif
+
+}  // namespace
+
 ClientSessionHarness::ClientSessionHarness() {
-    if (!display_.Started()) return;
-    env_ = {{"DISPLAY", display_.Display()},
+    if (!desktop_.Started()) return;
+    env_ = {{"DISPLAY", desktop_.Display()},
             {"HOME", (dir_.path() / "home").string()},
             {"XDG_CONFIG_HOME", (dir_.path() / "config").string()},
             {"XDG_STATE_HOME", (dir_.path() / "state").string()},
@@ -21,23 +27,12 @@ ClientSessionHarness::ClientSessionHarness() {
     std::filesystem::create_directories(dir_.path() / "run");
     std::filesystem::permissions(dir_.path() / "run", std::filesystem::perms::owner_all);
     dir_.Write("registry.ini", "[Debug]\nKivClient=all\n");
-    windowManager_ = std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/openbox"}, env_,
-                                                    (dir_.path() / "openbox.log").string());
-    StartPanel();
+    desktop_.StartDesktop(env_, dir_.path());
 }
 
-void ClientSessionHarness::StartPanel(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{"/usr/bin/tint2"};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    panel_ = std::make_unique<ChildProcess>(argv, env_, (dir_.path() / "tint2.log").string());
-}
+void ClientSessionHarness::StartPanel(const std::vector<std::string>& arguments) { desktop_.StartPanel(arguments); }
 
-void ClientSessionHarness::StopPanel(int signal) {
-    if (!panel_ || !panel_->Started()) return;
-    ::kill(panel_->Pid(), signal);
-    panel_->Wait(5s);
-    panel_.reset();
-}
+void ClientSessionHarness::StopPanel(int signal) { desktop_.StopPanel(signal); }
 
 int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments) {
     std::vector<std::string> all{"--state-dir", (dir_.path() / "server").string()};
@@ -47,7 +42,7 @@ int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments)
 }
 
 std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vector<std::string>& arguments) {
-    std::vector<std::string> argv{KIVCLIENT_PATH};
+    std::vector<std::string> argv{kClient};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     return std::make_unique<ChildProcess>(argv, env_, (dir_.path() / "client.log").string());
 }
@@ -67,10 +62,11 @@ std::vector<std::string> ClientSessionHarness::ReceivedOnCsml() const {
     return hex;
 }
 
-bool ClientSessionHarness::ReceivedStarting(const std::string& hexPrefix) const {
+bool ClientSessionHarness::ReceivedStarting(const std::string& hexPrefix, int count) const {
+    int seen = 0;
     for (const auto& h : ReceivedOnCsml())
-        if (h.rfind(hexPrefix, 0) == 0) return true;
-    return false;
+        if (h.rfind(hexPrefix, 0) == 0) ++seen;
+    return seen >= count;
 }
 
 std::vector<nlohmann::json> ClientSessionHarness::MessageBoxes() const {

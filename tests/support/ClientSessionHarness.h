@@ -1,8 +1,7 @@
 #pragma once
-// What an end-to-end test of the client needs: a private display with a window
-// manager and a panel, the demo server, the client, and the server's record.
+// What an end-to-end test of the client needs: a private desktop (display,
+// window manager, panel), the demo server, the client, and the server's record.
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -12,16 +11,16 @@
 
 #include "support/ChildProcess.h"
 #include "support/DemoServer.h"
+#include "support/DesktopSession.h"
 #include "support/TempDir.h"
-#include "support/XvfbDisplay.h"
 
 namespace kiv::test {
 
 class ClientSessionHarness {
 public:
     ClientSessionHarness();
-    bool DisplayReady() const { return display_.Started(); }
-    std::string DisplayError() const { return display_.Error(); }
+    bool DisplayReady() const { return desktop_.Started(); }
+    std::string DisplayError() const { return desktop_.Error(); }
 
     // The demo server with these extra arguments; answers its port (0 when it did not start).
     int StartServer(const std::vector<std::string>& arguments);
@@ -35,7 +34,8 @@ public:
     std::vector<nlohmann::json> TranscriptEvents(const std::string& event) const;
     // The messages the server received on CSML (upper-case hex).
     std::vector<std::string> ReceivedOnCsml() const;
-    bool ReceivedStarting(const std::string& hexPrefix) const;
+    // Whether at least `count` of them start with the prefix.
+    bool ReceivedStarting(const std::string& hexPrefix, int count = 1) const;
     std::vector<nlohmann::json> MessageBoxes() const;
 
     const TempDir& Dir() const { return dir_; }
@@ -43,9 +43,8 @@ public:
 
 private:
     TempDir dir_;
-    XvfbDisplay display_{"1280x800x24"};
+    DesktopSession desktop_{"1280x800x24"};
     std::map<std::string, std::string> env_;
-    std::unique_ptr<ChildProcess> windowManager_, panel_;
     std::unique_ptr<DemoServer> server_;
 };
 
