@@ -7,7 +7,6 @@
 
 #include "support/ChildProcess.h"
 #include "support/Loopback.h"
-#include "support/TempDir.h"
 
 namespace kiv::demo::test {
 
@@ -17,21 +16,10 @@ TDemoServerProcess::TDemoServerProcess(const std::filesystem::path& folder, std:
 }
 
 TRunResult RunDemoServer(const std::vector<std::string>& args) {
-    const kiv::test::TempDir dir;
-    kiv::test::ChildProcess::Options options;
-    options.stdoutFile = (dir.path() / "out.txt").string();
-    options.stderrFile = (dir.path() / "err.txt").string();
     std::vector<std::string> argv{DEMO_SERVER_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    kiv::test::ChildProcess server;
-    TRunResult result;
-    if (server.Start(argv, options)) {
-        const std::optional<int> code = server.Wait(std::chrono::seconds(30));
-        if (code && *code < 128) result.exitCode = *code;
-    }
-    result.out = kiv::test::ReadFileBytes(dir.path() / "out.txt");
-    result.err = kiv::test::ReadFileBytes(dir.path() / "err.txt");
-    return result;
+    const kiv::test::ProgramRun run = kiv::test::RunToEnd(argv);
+    return {run.exitCode, run.out, run.err};
 }
 
 int ConnectTcp(int port) { return kiv::test::ConnectLoopback(static_cast<uint16_t>(port)); }

@@ -1,84 +1,40 @@
 // FreeRDP's own X11 client against the demo server, under a private Xvfb:
 // the load-balance routing token, the automatic reconnection with the
 // server's cookie, and the demo desktop's colour on the X screen.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
-#include <thread>
 
 #include "DemoServerProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
+#include "support/XvfbDisplay.h"
 #include "tools/demo-server/DesktopPattern.h"
 
 namespace kiv::demo::test {
 namespace {
 
+using kiv::test::ChildProcess;
 using kiv::test::TempDir;
+using kiv::test::XvfbDisplay;
 
 bool Installed(const char* path) { return access(path, X_OK) == 0; }
 
-// Starts `argv` with the extra environment, output to `log`.
-pid_t Start(const std::vector<std::string>& argv, const std::vector<std::string>& env, const std::string& log,
-            int keepFd = -1) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        for (const auto& entry : env) putenv(const_cast<char*>(entry.c_str()));
-        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        dup2(out, 1);
-        dup2(out, 2);
-        for (int fd = 3; fd < 256; ++fd) {
-            if (fd != keepFd) close(fd);
-        }
-        std::vector<char*> args;
-        for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-        args.push_back(nullptr);
-        execv(args[0], args.data());
-        _exit(127);
-    }
-    return pid;
+// Starts `argv` with the extra environment, its output in `log`.
+std::unique_ptr<ChildProcess> Start(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+                                    const std::filesystem::path& log) {
+    ChildProcess::Options options;
+    options.env = env;
+    options.stdoutFile = log.string();
+    options.stderrFile = log.string();
+    auto process = std::make_unique<ChildProcess>();
+    process->Start(argv, options);
+    return process;
 }
-
-void StopProcess(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i) {
-        if (waitpid(pid, nullptr, WNOHANG) == pid) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-}
-
-// A private X server on a display number it picks itself.
-class TXvfb {
-public:
-    explicit TXvfb(const std::filesystem::path& folder) {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) return;
-        pid_ = Start({"/usr/bin/Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", "1024x768x24",
-                      "-nolisten", "tcp"},
-                     {}, (folder / "xvfb.log").string(), pipeFds[1]);
-        close(pipeFds[1]);
-        std::string number;
-        char c = 0;
-        pollfd poller{pipeFds[0], POLLIN, 0};
-        while (poll(&poller, 1, 10000) > 0 && read(pipeFds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(pipeFds[0]);
-        if (!number.empty()) display_ = ":" + number;
-    }
-    ~TXvfb() { StopProcess(pid_); }
-    const std::string& display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
 
 struct TColourCount {
     long desktop = 0;
@@ -87,10 +43,9 @@ struct TColourCount {
 
 TColourCount CountScreenColours(const std::string& display, const std::filesystem::path& folder) {
     const std::string shot = (folder / "screen.rgb").string();
-    const pid_t pid = Start({"/usr/bin/import", "-display", display, "-window", "root", "-depth", "8", "rgb:" + shot},
-                            {}, (folder / "import.log").string());
-    int status = 0;
-    waitpid(pid, &status, 0);
+    Start({"/usr/bin/import", "-display", display, "-window", "root", "-depth", "8", "rgb:" + shot}, {},
+          folder / "import.log")
+        ->Wait(std::chrono::seconds(30));
     std::ifstream in(shot, std::ios::binary);
     std::stringstream bytes;
     bytes << in.rdbuf();
@@ -111,15 +66,14 @@ TEST(XfreerdpSession, ReconnectsByItselfAndShowsTheDemoDesktop) {
         GTEST_SKIP() << "needs Xvfb, xfreerdp and ImageMagick's import";
     }
     TempDir dir;
-    TXvfb xvfb(dir.path());
-    ASSERT_FALSE(xvfb.display().empty()) << "Xvfb gave no display";
+    XvfbDisplay xvfb("1024x768x24");
+    ASSERT_TRUE(xvfb.Started()) << xvfb.Error();
     TDemoServerProcess server(dir.path() / "server", {"--step", "reconnect-cookie", "--step", "after 500ms drop-once"});
     std::filesystem::create_directories(dir.path() / "home");
-    const pid_t client =
+    const auto client =
         Start({"/usr/bin/xfreerdp", "/v:127.0.0.1:" + std::to_string(server.port()), "/cert:ignore", "/u:demo", "/p:pw",
                "/d:DOM", "/load-balance-info:AGS:SID00000000", "/size:800x600", "/bpp:32", "+auto-reconnect"},
-              {"DISPLAY=" + xvfb.display(), "HOME=" + (dir.path() / "home").string()},
-              (dir.path() / "xfreerdp.log").string());
+              {{"DISPLAY", xvfb.Display()}, {"HOME", (dir.path() / "home").string()}}, dir.path() / "xfreerdp.log");
 
     const auto logons = server.WaitEvents("logon", 2, std::nullopt, 15000);
     const auto active = server.WaitEvents("active", 1, 2, 5000);
@@ -128,9 +82,9 @@ TEST(XfreerdpSession, ReconnectsByItselfAndShowsTheDemoDesktop) {
     // 800 x 600 less the grid's 13 columns and 10 rows of lighter pixels.
     constexpr long kDesktopPixels = 800 * 600 - (13 * 600 + 10 * 800 - 13 * 10);
     while (!active.empty() && colours.desktop < kDesktopPixels && std::chrono::steady_clock::now() < deadline) {
-        colours = CountScreenColours(xvfb.display(), dir.path());
+        colours = CountScreenColours(xvfb.Display(), dir.path());
     }
-    StopProcess(client);
+    client->Terminate();
 
     ASSERT_EQ(logons.size(), 2u) << server.Stderr();
     EXPECT_EQ(logons[0]["user"], "demo");

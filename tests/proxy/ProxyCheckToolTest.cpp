@@ -1,12 +1,13 @@
 // kivtool proxy-check, run as a user runs it, against targets and a proxy on
 // 127.0.0.1.
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <gtest/gtest.h>
+
+#include <map>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "ProxyTestSupport.h"
+#include "support/ChildProcess.h"
 #include "support/ProxyPeers.h"
 
 namespace kiv::test {
@@ -17,17 +18,17 @@ struct TToolRun {
     nlohmann::json report;
 };
 
-TToolRun RunProxyCheck(const std::string& arguments, const std::string& environment = "") {
+TToolRun RunProxyCheck(const std::string& arguments, const std::map<std::string, std::string>& env = {}) {
     TToolRun run;
 #ifdef KIVTOOL_PATH
-    FILE* pipe = ::popen((environment + " " + KIVTOOL_PATH + " proxy-check " + arguments + " 2>/dev/null").c_str(), "r");
-    if (pipe == nullptr) return run;
-    std::string out;
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, got);
-    const int status = ::pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.report = nlohmann::json::parse(out, nullptr, false);
+    std::vector<std::string> argv{KIVTOOL_PATH, "proxy-check"};
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) argv.push_back(word);
+    ChildProcess::Options options;
+    options.env = env;
+    const ProgramRun tool = RunToEnd(argv, options);
+    run.exitCode = tool.exitCode;
+    run.report = nlohmann::json::parse(tool.out, nullptr, false);
 #endif
     return run;
 }
@@ -98,7 +99,7 @@ TEST_F(ProxyCheckTool, WithAFarmItsOwnProxySettingsAreUsed) {
                                                     "\r\nProxyPwd=" + kPeerPassword + "\r\n");
     const TToolRun run = RunProxyCheck("127.0.0.1:" + std::to_string(targets.Echo()) +
                                            " --farm http://portal.example.test/kiv?x=1",
-                                       "XDG_CONFIG_HOME=" + config.path().string());
+                                       {{"XDG_CONFIG_HOME", config.path().string()}});
     ASSERT_EQ(run.exitCode, 0) << run.report.dump();
     EXPECT_EQ(run.report["ProxySet"]["ProxyType"], 4);
     EXPECT_EQ(run.report["ProxySet"]["ProxyPwd"], "***");

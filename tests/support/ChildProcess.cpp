@@ -1,5 +1,7 @@
 #include "support/ChildProcess.h"
 
+#include "support/TempDir.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
@@ -26,8 +28,8 @@ std::vector<std::string> MergedEnvironment(const std::map<std::string, std::stri
         const auto eq = entry.find('=');
         if (eq != std::string::npos) merged[entry.substr(0, eq)] = entry.substr(eq + 1);
     }
-    for (const auto& [k, v] : additions) merged[k] = v;
     for (const auto& k : removals) merged.erase(k);
+    for (const auto& [k, v] : additions) merged[k] = v;
     std::vector<std::string> strings;
     for (const auto& [k, v] : merged) strings.push_back(k + "=" + v);
     return strings;
@@ -202,13 +204,24 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
-int RunProgram(const std::vector<std::string>& argv) {
-    ChildProcess::Options options;
-    options.stdoutFile = "/dev/null";
-    options.stderrFile = "/dev/null";
+ProgramRun RunToEnd(const std::vector<std::string>& argv, ChildProcess::Options options) {
+    // Files rather than pipes: nothing blocks on a full pipe, and a last line
+    // without its end is kept.
+    const TempDir output;
+    options.stdoutFile = (output.path() / "out").string();
+    options.stderrFile = (output.path() / "err").string();
+    options.inheritStdout = options.stderrPipe = false;
+    ProgramRun run;
     ChildProcess program;
-    if (!program.Start(argv, options)) return -1;
-    return program.Wait(std::chrono::minutes(1)).value_or(-1);
+    if (!program.Start(argv, options)) return run;
+    const std::optional<int> code = program.Wait(std::chrono::minutes(1));
+    if (code && *code < 128) run.exitCode = *code;
+    program.Terminate();
+    run.out = ReadFileBytes(output.path() / "out");
+    run.err = ReadFileBytes(output.path() / "err");
+    return run;
 }
+
+int RunProgram(const std::vector<std::string>& argv) { return RunToEnd(argv).exitCode; }
 
 }  // namespace kiv::test

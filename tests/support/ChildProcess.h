@@ -20,7 +20,7 @@ public:
     struct Options {
         // Added to (or replacing in) the test's own environment.
         std::map<std::string, std::string> env;
-        // Left out of the child's environment.
+        // Left out of the test's own environment (env may still add them).
         std::vector<std::string> unsetEnv;
         // Appended to; empty: a pipe that ReadLine reads.
         std::string stdoutFile;
@@ -78,8 +78,17 @@ private:
 // Waits until the predicate holds, checking every 50 ms; false on the deadline.
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-// Runs a program to its end with its output discarded; its exit code, -1 when
-// it could not run or did not end within a minute.
+// A program run to its end: its exit code (-1 when it could not run, did not
+// end within a minute or died by a signal) and all it wrote.
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+// `options` give the environment; the output streams are the run's own.
+ProgramRun RunToEnd(const std::vector<std::string>& argv, ChildProcess::Options options = {});
+
+// Runs a program to its end with its output discarded; its exit code as RunToEnd has it.
 int RunProgram(const std::vector<std::string>& argv);
 
 }  // namespace kiv::test

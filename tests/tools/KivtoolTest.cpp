@@ -1,13 +1,11 @@
 // kivtool run as support staff run it: a real process, its JSON read back.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <map>
 #include <nlohmann/json.hpp>
 
 #include "launch/CredentialCodec.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 namespace kiv {
@@ -26,38 +24,18 @@ struct TRun {
 class Kivtool : public ::testing::Test {
 protected:
     TRun Run(const std::vector<std::string>& args, const std::map<std::string, std::string>& env = {}) {
-        int pipeFds[2];
-        if (pipe(pipeFds) != 0) throw std::runtime_error("pipe");
-        const pid_t pid = fork();
-        if (pid == 0) {
-            dup2(pipeFds[1], 1);
-            close(pipeFds[0]);
-            close(pipeFds[1]);
-            setenv("HOME", home.path().c_str(), 1);
-            setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-            setenv("XDG_STATE_HOME", (home.path() / "state").c_str(), 1);
-            setenv("KIV_MACHINE_SETTINGS", (home.path() / "registry.ini").c_str(), 1);
-            unsetenv("LC_ALL");
-            unsetenv("LC_CTYPE");
-            unsetenv("LC_MESSAGES");
-            setenv("LANG", "en_US.UTF-8", 1);
-            for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-            std::vector<char*> argv{const_cast<char*>(KIVTOOL_PATH)};
-            for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(KIVTOOL_PATH, argv.data());
-            _exit(127);
-        }
-        close(pipeFds[1]);
-        TRun run;
-        std::array<char, 4096> buffer;
-        ssize_t n;
-        while ((n = read(pipeFds[0], buffer.data(), buffer.size())) > 0) run.out.append(buffer.data(), n);
-        close(pipeFds[0]);
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
+        test::ChildProcess::Options options;
+        options.unsetEnv = {"LC_ALL", "LC_CTYPE", "LC_MESSAGES"};
+        options.env = {{"HOME", home.path().string()},
+                       {"XDG_CONFIG_HOME", (home.path() / "config").string()},
+                       {"XDG_STATE_HOME", (home.path() / "state").string()},
+                       {"KIV_MACHINE_SETTINGS", (home.path() / "registry.ini").string()},
+                       {"LANG", "en_US.UTF-8"}};
+        for (const auto& [name, value] : env) options.env[name] = value;
+        std::vector<std::string> argv{KIVTOOL_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        const test::ProgramRun run = test::RunToEnd(argv, options);
+        return {run.exitCode, run.out};
     }
 
     test::TempDir home;
