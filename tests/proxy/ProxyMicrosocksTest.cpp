@@ -7,30 +7,12 @@
 namespace kiv::test {
 namespace {
 
-class ProxyMapperMicrosocks : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        peer_ = new TMicrosocksPeer;
-        if (!peer_->Start(why_, kPeerUser, kPeerPassword)) {
-            delete peer_;
-            peer_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete peer_;
-        peer_ = nullptr;
-    }
-    void SetUp() override {
-        if (peer_ == nullptr) GTEST_SKIP() << "microsocks cannot run here: " << why_;
-    }
-
-    static TMicrosocksPeer* peer_;
-    static std::string why_;
-    TTestTargets targets;
+// microsocks asking for kPeerUser / kPeerPassword.
+struct TMicrosocksWithCredentials : TMicrosocksPeer {
+    bool Start(std::string& why) { return TMicrosocksPeer::Start(why, kPeerUser, kPeerPassword); }
 };
 
-TMicrosocksPeer* ProxyMapperMicrosocks::peer_ = nullptr;
-std::string ProxyMapperMicrosocks::why_;
+class ProxyMapperMicrosocks : public TOnePeerSuite<TMicrosocksWithCredentials> {};
 
 TEST_F(ProxyMapperMicrosocks, Socks5WithUserAndPassword) {
     const auto run = StartMapper(ProxySettings(4, peer_->port, kPeerUser, kPeerPassword), "127.0.0.1", targets.Echo());

@@ -8,30 +8,7 @@
 namespace kiv::test {
 namespace {
 
-class ProxyMapperSocks4a : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        peer_ = new TTwistedSocks4Peer;
-        if (!peer_->Start(why_)) {
-            delete peer_;
-            peer_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete peer_;
-        peer_ = nullptr;
-    }
-    void SetUp() override {
-        if (peer_ == nullptr) GTEST_SKIP() << "the twisted SOCKS 4 peer cannot run here: " << why_;
-    }
-
-    static TTwistedSocks4Peer* peer_;
-    static std::string why_;
-    TTestTargets targets;
-};
-
-TTwistedSocks4Peer* ProxyMapperSocks4a::peer_ = nullptr;
-std::string ProxyMapperSocks4a::why_;
+class ProxyMapperSocks4a : public TOnePeerSuite<TTwistedSocks4Peer> {};
 
 TEST_F(ProxyMapperSocks4a, TheHostNameAndUserIdGoToTheProxyAsWritten) {
     const uint16_t echo = targets.Echo();

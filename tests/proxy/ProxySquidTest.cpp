@@ -10,34 +10,11 @@
 namespace kiv::test {
 namespace {
 
-class ProxyMapperSquid : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        squid_ = new TSquidPeer;
-        if (!squid_->Start(why_)) {
-            delete squid_;
-            squid_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete squid_;
-        squid_ = nullptr;
-    }
-    void SetUp() override {
-        if (squid_ == nullptr) GTEST_SKIP() << "squid cannot run here: " << why_;
-    }
-
-    static TSquidPeer* squid_;
-    static std::string why_;
-    TTestTargets targets;
-};
-
-TSquidPeer* ProxyMapperSquid::squid_ = nullptr;
-std::string ProxyMapperSquid::why_;
+class ProxyMapperSquid : public TOnePeerSuite<TSquidPeer> {};
 
 TEST_F(ProxyMapperSquid, TunnelsThroughTheOpenPort) {
     const uint16_t echo = targets.Echo();
-    const auto run = StartMapper(ProxySettings(2, squid_->openPort), "127.0.0.1", echo);
+    const auto run = StartMapper(ProxySettings(2, peer_->openPort), "127.0.0.1", echo);
     EXPECT_TRUE(EchoesThrough(run->port(), "via squid"));
     EXPECT_EQ(run->steps.Details("send"),
               std::vector<std::string>{"CONNECT 127.0.0.1:" + std::to_string(echo) + " HTTP/1.1"});
@@ -45,7 +22,7 @@ TEST_F(ProxyMapperSquid, TunnelsThroughTheOpenPort) {
 }
 
 TEST_F(ProxyMapperSquid, A407IsReadThroughItsBodyAndRetriedOnTheSameConnection) {
-    const auto run = StartMapper(ProxySettings(2, squid_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
+    const auto run = StartMapper(ProxySettings(2, peer_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
                                  targets.Echo());
     EXPECT_TRUE(EchoesThrough(run->port(), "authorized")) << run->steps.Text();
     const auto sent = run->steps.Details("send");
@@ -62,7 +39,7 @@ TEST_F(ProxyMapperSquid, A407IsReadThroughItsBodyAndRetriedOnTheSameConnection) 
 
 TEST_F(ProxyMapperSquid, AWrongPasswordFailsAfterOneRetryWithOneLogLine) {
     TLogCapture log;
-    const auto run = StartMapper(ProxySettings(2, squid_->authPort, kPeerUser, "wrong"), "127.0.0.1", targets.Echo());
+    const auto run = StartMapper(ProxySettings(2, peer_->authPort, kPeerUser, "wrong"), "127.0.0.1", targets.Echo());
     TTestClient client(run->port());
     std::string bytes;
     EXPECT_NE(client.ReadToEnd(bytes, 5s), TStreamEnd::TimedOut);
@@ -72,13 +49,13 @@ TEST_F(ProxyMapperSquid, AWrongPasswordFailsAfterOneRetryWithOneLogLine) {
     const auto lines = log.Lines("[TProxy]");
     ASSERT_EQ(lines.size(), 1u);
     const std::string expected =
-        "[TProxy]connect through 127.0.0.1:" + std::to_string(squid_->authPort) + " failed: HTTP 407 twice\r";
+        "[TProxy]connect through 127.0.0.1:" + std::to_string(peer_->authPort) + " failed: HTTP 407 twice\r";
     ASSERT_GE(lines[0].size(), expected.size());
     EXPECT_EQ(lines[0].substr(lines[0].size() - expected.size()), expected) << lines[0];
 }
 
 TEST_F(ProxyMapperSquid, WithoutCredentialsA407FailsAtOnce) {
-    const auto run = StartMapper(ProxySettings(2, squid_->authPort), "127.0.0.1", targets.Echo());
+    const auto run = StartMapper(ProxySettings(2, peer_->authPort), "127.0.0.1", targets.Echo());
     TTestClient client(run->port());
     std::string bytes;
     EXPECT_NE(client.ReadToEnd(bytes, 5s), TStreamEnd::TimedOut);
@@ -88,7 +65,7 @@ TEST_F(ProxyMapperSquid, WithoutCredentialsA407FailsAtOnce) {
 }
 
 TEST_F(ProxyMapperSquid, AClosedTargetPortIsSquids503) {
-    const auto run = StartMapper(ProxySettings(2, squid_->openPort), "127.0.0.1", UnusedLoopbackPort());
+    const auto run = StartMapper(ProxySettings(2, peer_->openPort), "127.0.0.1", UnusedLoopbackPort());
     TTestClient client(run->port());
     std::string bytes;
     EXPECT_NE(client.ReadToEnd(bytes, 5s), TStreamEnd::TimedOut);
@@ -97,7 +74,7 @@ TEST_F(ProxyMapperSquid, AClosedTargetPortIsSquids503) {
 }
 
 TEST_F(ProxyMapperSquid, TheTargetClosingEndsTheLocalConnection) {
-    const auto run = StartMapper(ProxySettings(2, squid_->openPort), "127.0.0.1", targets.SendAndClose("bye"));
+    const auto run = StartMapper(ProxySettings(2, peer_->openPort), "127.0.0.1", targets.SendAndClose("bye"));
     TTestClient client(run->port());
     std::string bytes;
     EXPECT_EQ(client.ReadToEnd(bytes, 5s), TStreamEnd::Closed);
@@ -105,7 +82,7 @@ TEST_F(ProxyMapperSquid, TheTargetClosingEndsTheLocalConnection) {
 }
 
 TEST_F(ProxyMapperSquid, SeveralConnectionsAtOnceStayApart) {
-    const auto run = StartMapper(ProxySettings(2, squid_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
+    const auto run = StartMapper(ProxySettings(2, peer_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
                                  targets.Echo());
     TTestClient first(run->port());
     TTestClient second(run->port());
@@ -120,19 +97,19 @@ TEST_F(ProxyMapperSquid, TheSystemProxyOfTheEnvironmentIsUsedForType1) {
     std::vector<std::unique_ptr<ScopedEnv>> environment;
     for (const char* name : kProxyEnvironmentNames) environment.push_back(std::make_unique<ScopedEnv>(name, std::nullopt));
     environment.push_back(
-        std::make_unique<ScopedEnv>("https_proxy", "http://127.0.0.1:" + std::to_string(squid_->openPort) + "/"));
+        std::make_unique<ScopedEnv>("https_proxy", "http://127.0.0.1:" + std::to_string(peer_->openPort) + "/"));
     const auto run = StartMapper(ProxySettings(1, 1, "farm-user", "farm-password"), "127.0.0.1", targets.Echo());
     const TProxySet resolved = run->mapper->ProxySettings();
     EXPECT_EQ(resolved.ProxyType, 2);
     EXPECT_EQ(resolved.ProxyServer, "127.0.0.1");
-    EXPECT_EQ(resolved.ProxyPort, squid_->openPort);
+    EXPECT_EQ(resolved.ProxyPort, peer_->openPort);
     EXPECT_TRUE(resolved.ProxyUser.empty());
     EXPECT_TRUE(EchoesThrough(run->port(), "system proxy")) << run->steps.Text();
-    EXPECT_EQ(run->steps.Details("connect"), std::vector<std::string>{"127.0.0.1:" + std::to_string(squid_->openPort)});
+    EXPECT_EQ(run->steps.Details("connect"), std::vector<std::string>{"127.0.0.1:" + std::to_string(peer_->openPort)});
 }
 
 TEST_F(ProxyMapperSquid, Transfers64MiBEachWayIntact) {
-    const auto run = StartMapper(ProxySettings(2, squid_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
+    const auto run = StartMapper(ProxySettings(2, peer_->authPort, kPeerUser, kPeerPassword), "127.0.0.1",
                                  targets.Transfer());
     EXPECT_TRUE(TransfersIntact(run->port(), 64u << 20));
 }

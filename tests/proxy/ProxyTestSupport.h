@@ -76,6 +76,32 @@ private:
     int fd_ = -1;
 };
 
+// A suite of tests through one peer, started once before the first of them and
+// ended after the last; each test is skipped with the reason when the peer
+// cannot run here. Peer: a class with bool Start(std::string& why).
+template <typename Peer>
+class TOnePeerSuite : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        peer_ = new Peer;
+        if (!peer_->Start(why_)) {
+            delete peer_;
+            peer_ = nullptr;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete peer_;
+        peer_ = nullptr;
+    }
+    void SetUp() override {
+        if (peer_ == nullptr) GTEST_SKIP() << "the peer cannot run here: " << why_;
+    }
+
+    static inline Peer* peer_ = nullptr;
+    static inline std::string why_;
+    TTestTargets targets;
+};
+
 // The mapper's steps, collected across its thread and the test's.
 class TStepRecorder {
 public:

@@ -8,30 +8,7 @@
 namespace kiv::test {
 namespace {
 
-class ProxyMapperTinyproxy : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        peer_ = new TTinyproxyPeer;
-        if (!peer_->Start(why_)) {
-            delete peer_;
-            peer_ = nullptr;
-        }
-    }
-    static void TearDownTestSuite() {
-        delete peer_;
-        peer_ = nullptr;
-    }
-    void SetUp() override {
-        if (peer_ == nullptr) GTEST_SKIP() << "tinyproxy cannot run here: " << why_;
-    }
-
-    static TTinyproxyPeer* peer_;
-    static std::string why_;
-    TTestTargets targets;
-};
-
-TTinyproxyPeer* ProxyMapperTinyproxy::peer_ = nullptr;
-std::string ProxyMapperTinyproxy::why_;
+class ProxyMapperTinyproxy : public TOnePeerSuite<TTinyproxyPeer> {};
 
 TEST_F(ProxyMapperTinyproxy, AClosing407IsRetriedOnANewConnection) {
     const std::string greeting = "target speaks first";
