@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "app/MessageBoxRecorder.h"
+#include "app/MessagePromptRecorder.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -14,6 +15,7 @@
 #include "infra/LanguageStyle.h"
 #include "infra/TextFormat.h"
 #include "launch/ConnectionFileReader.h"
+#include "launch/FileTypeRegistration.h"
 #include "launch/PortalAnswer.h"
 #include "launch/PortalFetch.h"
 #include "platform/freerdp/FreeRdpControl.h"
@@ -23,7 +25,9 @@
 #include "platform/linux/MachineSettingsFile.h"
 #include "platform/linux/ProcessControl.h"
 #include "platform/linux/ProcessStarterPosix.h"
+#include "platform/linux/ProgramFolder.h"
 #include "platform/linux/StatusWindowLink.h"
+#include "platform/linux/XdgFileTypes.h"
 #include "platform/linux/UnixHandOver.h"
 #include "platform/linux/UsbLibraryLoader.h"
 #include "platform/linux/interpose/SocketInterposer.h"
@@ -92,6 +96,8 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     if (const char* log = std::getenv("KIV_TEST_MESSAGE_LOG"); log && *log)
         recorder_ = std::make_unique<TMessageBoxRecorder>(*messageBox_, log);
     prompt_ = std::make_unique<TQtMessagePrompt>();
+    if (const char* log = std::getenv("KIV_TEST_MESSAGE_LOG"); log && *log)
+        promptRecorder_ = std::make_unique<TMessagePromptRecorder>(*prompt_, log);
     desktop_ = std::make_unique<TQtDesktopFacts>();
     handOver_ = std::make_unique<TUnixHandOverFactory>(*mainLoop_);
     processes_ = std::make_unique<TProcessStarterPosix>();
@@ -117,6 +123,10 @@ TKivClientApp::~TKivClientApp() = default;
 
 IMessageBoxView& TKivClientApp::MessageBox() {
     return recorder_ ? static_cast<IMessageBoxView&>(*recorder_) : static_cast<IMessageBoxView&>(*messageBox_);
+}
+
+IMessagePrompt& TKivClientApp::Prompt() {
+    return promptRecorder_ ? static_cast<IMessagePrompt&>(*promptRecorder_) : static_cast<IMessagePrompt&>(*prompt_);
 }
 
 TClientFacts TKivClientApp::ClientFacts() {
@@ -200,7 +210,7 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     settings.logonTimeout = logonTimeout_;
     settings.swapMouseButtons = PointerButtonsSwapped();
 
-    TClientFormPorts ports{*control_, *window_, *progress_, MessageBox(), *prompt_, *timers_, *this, *machine_,
+    TClientFormPorts ports{*control_, *window_, *progress_, MessageBox(), Prompt(), *timers_, *this, *machine_,
                            *desktop_, *handOver_, *processes_};
     ports.createPortMapper = [] { return std::make_unique<TProxy>(); };
     ports.usb = usb_.get();
@@ -211,6 +221,10 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.trayIconDecoder = iconFiles_.get();
     ports.fingerPrint = [this] { return GetFingerPrint(*machineFacts_, programFolder_ / "KivClient.ini"); };
     ports.runRepairTool = [this](const std::string& mode) { return RunRepairTool(programFolder_, mode); };
+    ports.registerFileTypes = [this] {
+        RegisterFileTypesForUser(BuildFileTypeRegistration(ProgramPath().string(), Lookup("KeyDes")),
+                                 programFolder_ / "Images" / "kivclient.svg", TRegistrationWait::InBackground);
+    };
     ports.clientFacts = ClientFacts();
     ports.trafficMeter = meterPorts_.get();
     ports.folderPlugin = folderPlugin_.get();

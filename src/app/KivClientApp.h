@@ -11,6 +11,7 @@
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
 #include "ports/MessageBoxView.h"
+#include "ports/MessagePrompt.h"
 #include "ports/SessionWindowView.h"
 
 namespace kiv {
@@ -67,6 +68,7 @@ private:
     void OnControlLine(const std::string& line);
     TClientFacts ClientFacts();
     IMessageBoxView& MessageBox();
+    IMessagePrompt& Prompt();
 
     std::filesystem::path programFolder_;
     std::vector<std::string> arguments_;
@@ -86,6 +88,7 @@ private:
     std::unique_ptr<TKivMessageBoxDialog> messageBox_;
     std::unique_ptr<IMessageBoxView> recorder_;  // the end-to-end tests' record of every box
     std::unique_ptr<TQtMessagePrompt> prompt_;
+    std::unique_ptr<IMessagePrompt> promptRecorder_;  // the end-to-end tests' record of every question
     std::unique_ptr<TQtDesktopFacts> desktop_;
     std::unique_ptr<TUnixHandOverFactory> handOver_;
     std::unique_ptr<TProcessStarterPosix> processes_;

@@ -4,18 +4,52 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <iostream>
+#include <string_view>
 
 #include "app/KivClientApp.h"
 #include "app/AgentStart.h"
 #include "infra/DebugLog.h"
 #include "infra/LanguageStyle.h"
 #include "infra/SystemLocale.h"
+#include "platform/freerdp/FreeRdpVersion.h"
+#include "platform/qt/XDesktopProbe.h"
 #include "platform/linux/MachineSettingsFile.h"
 #include "platform/linux/ProgramFolder.h"
+
+namespace {
+
+void PrintUsage() {
+    std::cout << "usage: kivclient FILE.kiv        open a connection file\n"
+                 "       kivclient FILE.vyn        open a link file\n"
+                 "       kivclient KIV://LINK      fetch the connection file from the portal the link names\n"
+                 "       kivclient TARGET /open DOCUMENT   hand a local document to the published application\n"
+                 "       kivclient LINK&DOCUMENT   open a document in a shared seamless session\n"
+                 "       kivclient --help | -h | --version\n"
+                 "\n"
+                 "Settings: KivClient.ini beside the program; the user's farms in $XDG_CONFIG_HOME/VYNClient6.0/.\n"
+                 "Diagnostics: kivtool doctor; connection files: kivtool make-kiv, kivtool read.\n";
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // Started without anything to open: nothing to do, nothing read.
     if (argc < 2) return 0;
+    const std::string_view first = argv[1];
+    if (first == "--help" || first == "-h") {
+        PrintUsage();
+        return 0;
+    }
+    if (first == "--version") {
+        std::cout << "kivclient " << KIV_VERSION << " (FreeRDP " << kiv::FreeRdpVersion() << ")\n";
+        return 0;
+    }
+    // Qt would abort without a display; say why and end like any failed start.
+    if (const std::string problem = kiv::XDisplayProblem(); !problem.empty()) {
+        std::cerr << "kivclient: " << problem << "\n";
+        return 1;
+    }
     kiv::InitDebugSwitches(kiv::TMachineSettingsFile().ReadString("Debug", "KivClient"));
     const std::filesystem::path folder = kiv::ProgramFolder();
     kiv::StartAgentWhenWanted(folder);

@@ -32,6 +32,14 @@ bool NamesFileWithExtension(const std::string& text, std::string_view extension)
     return EndsWithNoCase(text, extension) && IsRegularFile(text);
 }
 
+// A ".KIV" or ".VYN" name (any case), not a link, with nothing at that path.
+bool NamesMissingFile(const std::string& text) {
+    if (!EndsWithNoCase(text, ".KIV") && !EndsWithNoCase(text, ".VYN")) return false;
+    if (EqualsNoCase(std::string_view(text).substr(0, 6), "KIV://")) return false;
+    std::error_code ec;
+    return !std::filesystem::exists(text, ec);
+}
+
 std::optional<std::string> ReadBytes(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -65,6 +73,13 @@ std::size_t FindOpenSwitch(std::string_view text) {
     return std::string_view::npos;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 TStartupTarget ErrorTarget(std::string key, std::string text) {
     TStartupTarget target;
     target.kind = TStartupTarget::Kind::Error;
@@ -84,9 +99,35 @@ std::string GetCommandLineText(const std::vector<std::string>& arguments) {
     return Trimmed(text);
 }
 
+std::string LocalPathOfFileUri(std::string_view argument) {
+    constexpr std::string_view kScheme = "file://";
+    if (!EqualsNoCase(argument.substr(0, kScheme.size()), kScheme)) return std::string(argument);
+    std::string_view rest = argument.substr(kScheme.size());
+    const auto slash = rest.find('/');
+    const std::string_view host = rest.substr(0, slash);
+    // Only this machine's files have a local path.
+    if (slash == std::string_view::npos || !(host.empty() || EqualsNoCase(host, "localhost")))
+        return std::string(argument);
+    rest.remove_prefix(slash);
+    std::string path;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == '%' && i + 2 < rest.size() && HexDigit(rest[i + 1]) >= 0 && HexDigit(rest[i + 2]) >= 0) {
+            path += static_cast<char>(HexDigit(rest[i + 1]) * 16 + HexDigit(rest[i + 2]));
+            i += 2;
+        } else {
+            path += rest[i];
+        }
+    }
+    return path;
+}
+
 TStartupTarget InterpretCommandLine(const std::vector<std::string>& arguments, TCommandLine& line) {
     line = TCommandLine{};
-    line.CommandText = GetCommandLineText(arguments);
+    // A file manager may hand a file as a file: URI (the desktop entry's %u).
+    std::vector<std::string> local;
+    local.reserve(arguments.size());
+    for (const std::string& argument : arguments) local.push_back(LocalPathOfFileUri(argument));
+    line.CommandText = GetCommandLineText(local);
 
     // Tried on the whole text first: a connection file followed by "/open" or "&" is
     // no connection file and ends up failing as a link.
@@ -120,6 +161,10 @@ TStartupTarget InterpretCommandLine(const std::vector<std::string>& arguments, T
         line.VirtualFileArg = std::string(argument);
         line.CommandText.resize(amp);
     }
+
+    // A connection or link file that is not there is named as such: telling the
+    // user it is "not a KIV link" would send them looking in the wrong place.
+    if (NamesMissingFile(line.CommandText)) return ErrorTarget("FileNotExist", line.CommandText);
 
     std::string parsed;
     if (!ParseLink(line.CommandText, parsed)) return ErrorTarget("", std::move(parsed));

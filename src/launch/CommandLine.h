@@ -5,6 +5,7 @@
 // outcome names the message the caller shows.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "launch/KivFile.h"
@@ -29,6 +30,10 @@ struct TStartupTarget {
     std::string errorKey;        // Kind::Error: the language key ("FileNotExist"), empty for the parser's text
     std::string errorText;       // Kind::Error: the parser's text, or the argument of the key's format
 };
+
+// A "file://" URI of this machine as its local path (percent escapes decoded);
+// any other text unchanged.
+std::string LocalPathOfFileUri(std::string_view argument);
 
 // Steps 4 to 9 of the start-up step; fills line and answers where the settings come from.
 TStartupTarget InterpretCommandLine(const std::vector<std::string>& arguments, TCommandLine& line);

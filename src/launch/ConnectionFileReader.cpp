@@ -106,6 +106,13 @@ void ReadServer(const TIniImage& ini, TKIVFile& r) {
     if (!shellPath.empty())
         r.ShellPath = DecipherText(Base64Decode(shellPath), kCipherStartKey, TCipherDirection::Decipher);
     r.ServerName = ini.ReadString(s, "Server_Name", "");
+    r.ServerShell = ini.ReadInteger(s, "ServerShell", 1);
+}
+
+bool HasConnectionSection(const TIniImage& ini) {
+    for (std::string_view section : {"watermark", "Farm", "Session", "Application", "Server"})
+        if (ini.SectionExists(section)) return true;
+    return false;
 }
 
 }  // namespace
@@ -118,6 +125,9 @@ std::string SplitHostPort(std::string_view text, int part) {
 
 int32_t ReadConnectionFile(const TIniImage* image, TKIVFile& record) {
     if (image == nullptr) return -1;
+    // A text without any of the sections is no connection file (a web page, a
+    // document saved under the wrong name): reading it would only dial nowhere.
+    if (!HasConnectionSection(*image)) return -1;
     try {
         ReadWatermark(*image, record);
         ReadFarm(*image, record);
@@ -159,6 +169,13 @@ int32_t ApplyLocalProperties(TKIVFile& record, const std::filesystem::path& loca
         const int32_t maxColor = ini.ReadInteger(s, "Color", 4);
         if (record.Color > maxColor) record.Color = maxColor;
         logonTimeout = ini.ReadInteger("KivClient", "TimeOut", kDefaultLogonTimeout);
+        if (ini.ReadInteger(s, "ServerShell", 1) == 0) record.ServerShell = 0;
+        // Without the server shell nothing publishes seamless windows or takes a
+        // handed-over launch: the remote desktop is shown in a window of its own.
+        if (record.ServerShell == 0) {
+            if (record.ScreenFull == 3) record.ScreenFull = 0;
+            record.ShareSession = false;
+        }
     } catch (const std::exception&) {
         // The record keeps the connection file's values.
     }

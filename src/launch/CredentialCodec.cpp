@@ -1,5 +1,7 @@
 #include "launch/CredentialCodec.h"
 
+#include <cctype>
+
 #include <array>
 
 namespace kiv {
@@ -137,6 +139,13 @@ std::string EncodeCredential(std::string_view text) {
 
 std::string EncodeShellPath(std::string_view text) {
     return Base64Encode(DecipherText(text, kCipherStartKey, TCipherDirection::Encipher));
+}
+
+bool LooksLikeStoredCredential(std::string_view text) {
+    if (text.size() % 2 != 0) return false;
+    for (const char c : text)
+        if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+    return true;
 }
 
 }  // namespace kiv

@@ -31,6 +31,9 @@ std::string DecipherText(std::string_view text, uint16_t startKey, TCipherDirect
 std::string DecodeCredential(std::string_view text);
 // What a portal stores: hex of base64 of the enciphered text.
 std::string EncodeCredential(std::string_view text);
+// Whether a logon field can be in the stored form: empty, or an even number of
+// hex digits. Plain text ("ann", "corp\\ann") almost never is.
+bool LooksLikeStoredCredential(std::string_view text);
 // What a portal stores for KivShellPath: base64 of the enciphered text.
 std::string EncodeShellPath(std::string_view text);
 

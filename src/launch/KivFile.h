@@ -93,6 +93,9 @@ struct TKIVFile : TFarm {
     int32_t Maxed = 0;
     int32_t X64 = 0;
     FixedText<255> AppParam;
+    // Not in a portal's files: 0 when the server is a plain RDP server without the
+    // server shell ([Server] ServerShell, or KivClient.ini for every server).
+    int32_t ServerShell = 1;
 };
 
 }  // namespace kiv

@@ -48,6 +48,7 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
         ports_.view.SetToolWindowStyle();
         ports_.view.SetCaption("");
     }
+    if (ports_.registerFileTypes) ports_.registerFileTypes();
     stepInfo_ = std::make_unique<TfrmStepInfo>(ports_.progressView, ports_.timers);
     ports_.progressView.SetCancelCaption(Lookup("CancelCap"));
     ports_.progressView.SetCaption(
@@ -60,9 +61,11 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
     rdpClient_ = std::make_unique<TRdpClient>(ports_.control, *this,
                                               ports_.createPortMapper ? ports_.createPortMapper() : nullptr,
                                               ports_.machine, ports_.prompt, ports_.fingerPrint, settings_.rdp);
-    msgShell_ = std::make_unique<TMsgShell>(*this, ports_.desktop, ports_.usb, reconnectPolicy_,
-                                            TShellContext{record_.ScreenFull, settings_.swapMouseButtons,
-                                                          settings_.monitorMode});
+    // A plain RDP server has no shell to talk to: nothing is sent, nothing awaited.
+    if (HasServerShell())
+        msgShell_ = std::make_unique<TMsgShell>(*this, ports_.desktop, ports_.usb, reconnectPolicy_,
+                                                TShellContext{record_.ScreenFull, settings_.swapMouseButtons,
+                                                              settings_.monitorMode});
     if (record_.ScreenFull == 3) {
         msgSml_ = std::make_unique<TMsgSml>(
             *this, TSmlPorts{ports_.taskbarWindows, ports_.seamlessSurface, ports_.iconDecoder, &ports_.desktop});
@@ -124,8 +127,10 @@ void TfrmClientForm::InitProgram(const TCommandLine& commandLine) {
     shellok_ = false;
     if (ports_.trafficMeter) netSpd_ = std::make_unique<TCltNetSpd>(*ports_.trafficMeter, record_, windowHandle_);
     rdpClient_->ConnectServer(record_);
-    msgShell_->ClientInfo = rdpClient_->ClientInfo();
-    msgShell_->UsbInitParam = rdpClient_->UsbInitParam();
+    if (msgShell_) {
+        msgShell_->ClientInfo = rdpClient_->ClientInfo();
+        msgShell_->UsbInitParam = rdpClient_->UsbInitParam();
+    }
 }
 
 void TfrmClientForm::Status(const std::string& text) {
@@ -171,6 +176,10 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
         case MSG_WINLOGON_SESSION_CONNECTED:
             shellok_ = false;
             Status(Lookup("KIVConnected"));
+            if (!HasServerShell()) {
+                OnPlainSessionUp();
+                break;
+            }
             stepInfo_->SetProgress(80, 5, 100);
             ArmLogonTimer();
             break;
@@ -297,6 +306,15 @@ void TfrmClientForm::OnConnecting() {
     stepInfo_->SetProgress(20, 5, 80);
 }
 
+// Without a server shell the session is up once the transport is: the remote
+// desktop is shown as it is, and a close disconnects first (as a live session does).
+void TfrmClientForm::OnPlainSessionUp() {
+    shellok_ = true;
+    stepInfo_->SetPosition(100);
+    stepInfo_->Close();
+    ShowSessionWindow();
+}
+
 void TfrmClientForm::OnAuthResult(int32_t reason, bool& leave) {
     if (reason != 0) {
         authErrorShown_ = true;
@@ -340,8 +358,9 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
     if (DebugSwitches[dmMain])
         WriteLog(Format("[MSG_WINLOGON_SESSION_DISCONNECT]1 Last_ServerEvent=0x%x  Reaseon=%d",
                         {int64_t{lastServerEvent_}, int64_t{reason}}));
-    // Right after the transport came up the control may still connect again.
-    if (lastServerEvent_ == MSG_WINLOGON_SESSION_CONNECTED && reason != 3) return;
+    // Right after the transport came up the control may still connect again. A
+    // plain server's session stays at that stage: its disconnects all count.
+    if (HasServerShell() && lastServerEvent_ == MSG_WINLOGON_SESSION_CONNECTED && reason != 3) return;
 
     int32_t extended = 0;
     try {

@@ -68,6 +68,8 @@ struct TClientFormPorts {
     std::function<std::unique_ptr<IPortMapper>()> createPortMapper;
     std::function<std::string()> fingerPrint;
     std::function<bool(const std::string&)> runRepairTool;
+    // The file-type registration of every session start; silent whatever happens.
+    std::function<void()> registerFileTypes;
     TClientFacts clientFacts;
     // Seamless mode: the taskbar windows of the server's windows, the windows the
     // clipping shapes, and the decoder of compressed icon images.
@@ -155,6 +157,8 @@ public:
 private:
     void HandleEvent(uint16_t event, int32_t reason, bool& leave);
     void OnConnecting();
+    bool HasServerShell() const { return record_.ServerShell != 0; }
+    void OnPlainSessionUp();
     void OnAuthResult(int32_t reason, bool& leave);
     void OnDisconnect(int32_t reason, bool& leave);
     void ErrorBox(const std::string& text);

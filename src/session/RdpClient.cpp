@@ -1,6 +1,7 @@
 #include "session/RdpClient.h"
 
 #include <exception>
+#include <utility>
 
 #include "infra/CodePage.h"
 #include "infra/DebugLog.h"
@@ -8,6 +9,7 @@
 #include "infra/LanguageStyle.h"
 #include "infra/TextFormat.h"
 #include "infra/TextRules.h"
+#include "launch/CredentialCodec.h"
 #include "launch/FarmList.h"
 #include "session/ConnectParameters.h"
 #include "session/SessionEvents.h"
@@ -180,6 +182,17 @@ void TRdpClient::ChooseAddress(const TKIVFile& S, IAdvancedSettings& advanced) {
 }
 
 void TRdpClient::SetLogon(const TKIVFile& S, IAdvancedSettings& advanced) {
+    if (settings_.KivFileisEn && DebugSwitches[dmMain]) {
+        // A hand-written file with plain logon fields decodes to nonsense: say why the logon will fail.
+        std::string plain;
+        for (const auto& [key, value] : {std::pair<const char*, std::string_view>{"Login_User", S.LoginUser},
+                                         {"Login_PassWord", S.LoginPassWord},
+                                         {"Login_domain", S.LoginDomain}})
+            if (!LooksLikeStoredCredential(value)) plain += std::string(plain.empty() ? "" : ",") + key;
+        if (!plain.empty())
+            WriteLog("[TRdpClient.SetLogon]" + plain +
+                     " in plain text while KivFileisEn is 1: decoded all the same (kivtool make-kiv writes the stored form)");
+    }
     const TLogon logon = BuildLogon(S, settings_.KivFileisEn);
     control_->SetUserName(ForControl(logon.user));
     if (settings_.KivFileisEn) {

@@ -135,6 +135,48 @@ TEST_F(Kivtool, CmdlineErrorsNameTheirMessage) {
     }
 }
 
+TEST_F(Kivtool, MakeKivWritesWhatTheReaderReadsBack) {
+    const auto plainIni = files.Write("plain.ini", "[Local Property]\nKivFileisEn=0\n");
+    const auto storedIni = files.Write("stored.ini", "");
+    struct Case {
+        std::vector<std::string> options;
+        bool stored;
+        int screenFull, appTypeMode, serverPort, serverShell;
+    } cases[] = {
+        {{"--server", "rdp.example.org", "--mode", "seamless", "--app-id", "APP7", "--app-name", "Caf\xc3\xa9"},
+         true, 3, 2, 3389, 1},
+        {{"--server", "10.0.0.5:3390", "--server-shell", "0", "--width", "1280", "--height", "720"}, true, 0, 1, 3390, 0},
+        {{"--server", "host:4000", "--mode", "seamless", "--server-shell", "0"}, false, 0, 2, 4000, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"make-kiv", "--user", "ann", "--password", "p\xc3\xa4ss w", "--domain", "corp",
+                                      "--out", (files.path() / "made.kiv").string(), "--local-ini",
+                                      (c.stored ? storedIni : plainIni).string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const TRun made = Run(args);
+        ASSERT_EQ(made.exitCode, 0) << made.out;
+        const TRun read = Run({"read", (files.path() / "made.kiv").string(), "--local-ini",
+                               (c.stored ? storedIni : plainIni).string()});
+        ASSERT_EQ(read.exitCode, 0) << read.out;
+        const Json j = read.json();
+        EXPECT_EQ(j["ServerPort"], c.serverPort);
+        EXPECT_EQ(j["ScreenFull"], c.screenFull);  // a plain server is never seamless
+        EXPECT_EQ(j["AppTypeMode"], c.appTypeMode);
+        EXPECT_EQ(j["ServerShell"], c.serverShell);
+        const auto logon = [&](const char* field) {
+            const std::string value = j[field].get<std::string>();
+            return c.stored ? DecodeCredential(value) : value;
+        };
+        EXPECT_EQ(logon("LoginUser"), "ann");
+        EXPECT_EQ(logon("LoginDomain"), "corp");
+        // Stored, the password travels as bytes of the system code page (Latin-1 here).
+        EXPECT_EQ(logon("LoginPassWord"), c.stored ? std::string("p\xe4ss w") : std::string("p\xc3\xa4ss w"));
+    }
+    EXPECT_EQ(Run({"make-kiv", "--server", "[::1]:3389"}).exitCode, 2);
+    EXPECT_EQ(Run({"make-kiv", "--server", "h:99999"}).exitCode, 2);
+    EXPECT_EQ(Run({"make-kiv", "--server", "h", "--mode", "full"}).exitCode, 2);
+}
+
 TEST_F(Kivtool, LinkRoundTripAndRefusal) {
     const TRun made = Run({"make-link", "http://portal/\u4e2d"}, {{"LANG", "zh_CN.UTF-8"}});
     ASSERT_EQ(made.exitCode, 0);

@@ -48,6 +48,8 @@ protected:
         meterPorts = std::make_unique<TTrafficMeterPorts>(TTrafficMeterPorts{
             clock, test::TickCountOf(clock), &interception, &statusWindow, files.path() / "KivClient.ini"});
         ports.trafficMeter = meterPorts.get();
+        // The registration comes after the seamless preparation, before the progress dialog.
+        ports.registerFileTypes = [this] { registrations.push_back(view.toolWindow && progress.caption.empty()); };
         form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
         form->SetUp(line);
         return *form;
@@ -95,11 +97,13 @@ protected:
     std::unique_ptr<TTrafficMeterPorts> meterPorts;
     TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
+    std::vector<bool> registrations;  // one per set-up: in its place?
 };
 
 TEST_F(ClientForm, TheNormalRoadToARunningApplication) {
     Start();
     EXPECT_TRUE(view.toolWindow);  // seamless: no taskbar entry of its own
+    EXPECT_EQ(registrations, std::vector<bool>{true});
     EXPECT_EQ(progress.statuses.back(), "KIVReading");
     EXPECT_EQ(control.Calls().back().name, "Connect");
     ReachShellStarted();
@@ -200,6 +204,25 @@ TEST_F(ClientForm, DisconnectRightAfterConnectedChangesNothingElse) {
     EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SESSION_CONNECTED);
     Event(MSG_WINLOGON_SESSION_DISCONNECT, 3);  // the server itself ended it
     EXPECT_FALSE(box.shown.empty());
+}
+
+TEST_F(ClientForm, APlainServerShowsItsDesktopOnceConnectedWithoutTheShell) {
+    record.ScreenFull = 0;
+    record.ServerShell = 0;
+    Start();
+    control.Events()->OnConnecting();
+    control.Events()->OnConnected();
+    EXPECT_TRUE(form->ShellOk());
+    EXPECT_FALSE(progress.visible);
+    EXPECT_EQ(view.region, "whole");
+    EXPECT_FALSE(view.cover);
+    clock.Advance(60000);  // no watchdog waits for a shell
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_TRUE(ShellTypesSent().empty());
+    // A network failure of the live session is still told.
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NotResponding_ErrorMessage"});
+    EXPECT_EQ(app.closed, 1);
 }
 
 TEST_F(ClientForm, QuietAndMessageDisconnects) {

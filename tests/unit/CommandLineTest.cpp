@@ -41,6 +41,17 @@ TEST(CommandLineText, JoinsWithOneBlankAndTrimsOnlyTheEnds) {
     EXPECT_EQ(GetCommandLineText({"  a  ", "b", " "}), "a   b");
 }
 
+TEST(CommandLineText, FileUrisOfThisMachineBecomeLocalPaths) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"file:///tmp/a%20b.kiv", "/tmp/a b.kiv"},
+        {"FILE://localhost/x.kiv", "/x.kiv"},
+        {"file:///bad%2", "/bad%2"},
+        {"file://otherhost/x.kiv", "file://otherhost/x.kiv"},
+        {"KIV://ABCD", "KIV://ABCD"},
+    };
+    for (const auto& [uri, path] : cases) EXPECT_EQ(LocalPathOfFileUri(uri), path) << uri;
+}
+
 TEST_F(CommandLineTest, ConnectionFileOfEitherCase) {
     for (const char* name : {"portal.KIV", "lower.kiv", "Mixed.Kiv"}) {
         const std::string path = dir_.Write(name, "[Farm]\n").string();
@@ -52,10 +63,15 @@ TEST_F(CommandLineTest, ConnectionFileOfEitherCase) {
     }
 }
 
-TEST_F(CommandLineTest, ConnectionFileNeedsAnExistingFile) {
-    const TStartupTarget missing = Interpret({(dir_.path() / "gone.kiv").string()});
-    EXPECT_EQ(missing.kind, TStartupTarget::Kind::Error);
-    EXPECT_EQ(missing.errorText, kNotALink);
+TEST_F(CommandLineTest, AMissingConnectionOrLinkFileIsNamed) {
+    for (const char* name : {"gone.kiv", "gone.VYN"}) {
+        const std::string path = (dir_.path() / name).string();
+        const TStartupTarget missing = Interpret({path});
+        EXPECT_EQ(missing.kind, TStartupTarget::Kind::Error) << name;
+        EXPECT_EQ(missing.errorKey, "FileNotExist") << name;
+        EXPECT_EQ(missing.errorText, path) << name;
+    }
+    EXPECT_EQ(Interpret({"KIV://gone.kiv"}).errorKey, "");  // a link is never taken for a file
     std::filesystem::create_directories(dir_.path() / "folder.kiv");
     EXPECT_EQ(Interpret({(dir_.path() / "folder.kiv").string()}).kind, TStartupTarget::Kind::Error);
 }

@@ -15,8 +15,8 @@ TKIVFile Read(std::string_view text, int32_t expectedResult = 0) {
     return record;
 }
 
-TEST(ConnectionFileReader, EmptyFileGivesTheDefaults) {
-    const TKIVFile r = Read("");
+TEST(ConnectionFileReader, EmptySectionsGiveTheDefaults) {
+    const TKIVFile r = Read("[Farm]\n");
     EXPECT_EQ(r.SessionID, "SID00000000");
     EXPECT_EQ(r.AuthType, -1);
     EXPECT_EQ(r.FarmSessionType, -1);
@@ -32,6 +32,13 @@ TEST(ConnectionFileReader, EmptyFileGivesTheDefaults) {
 TEST(ConnectionFileReader, MissingImageIsAnError) {
     TKIVFile record;
     EXPECT_EQ(ReadConnectionFile(nullptr, record), -1);
+}
+
+TEST(ConnectionFileReader, ATextWithoutAnyOfItsSectionsIsUnreadable) {
+    for (const char* text : {"", "<html><body>Not found</body></html>", "[Other]\nServer_Address=h:1\n"})
+        Read(text, -1);
+    for (const char* section : {"watermark", "FARM", "Session", "application", "Server"})
+        Read("[" + std::string(section) + "]\n", 0);
 }
 
 TEST(ConnectionFileReader, ServerAddressSplitsIntoHostAndPort) {

@@ -173,12 +173,11 @@ TEST(PortalAnswer, AnswerWithoutResultIsAnUnreadableConnectionFile) {
     }
 }
 
-TEST(PortalAnswer, ResultWithoutConnectionSectionsLeavesTheDefaults) {
+TEST(PortalAnswer, ResultWithoutConnectionSectionsIsAnUnreadableFile) {
     PortalAnswerRun run;
     run.Handle(true, {"[RESULT]", "result=0"});
-    EXPECT_TRUE(run.outcome.carryOn);
-    EXPECT_EQ(run.record.ServerPort, 5872);
-    EXPECT_EQ(run.record.SessionID, "SID00000000");
+    EXPECT_FALSE(run.outcome.carryOn);
+    EXPECT_EQ(run.outcome.text, "<ErrReadKIV>");
 }
 
 const TClientIdentity kPc17{"PC-17", "A1234ABCD", "192.168.1.20"};

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
+#include "infra/DebugLog.h"
 #include "launch/CredentialCodec.h"
 #include "session/ConnectParameters.h"
 #include "session/RdpClient.h"
@@ -190,6 +193,36 @@ TEST_F(ConnectSequence, PlainLogonFieldsWhenNotEncoded) {
     EXPECT_EQ(Text("Domain"), "D");
     EXPECT_EQ(Text("ClearTextPassword"), "");  // set even when empty
     EXPECT_EQ(Last("EnableCredSspSupport"), nullptr);
+}
+
+TEST_F(ConnectSequence, PlainLogonFieldsAreLoggedWhenTheStoredFormIsExpected) {
+    struct Case {
+        bool kivFileisEn;
+        const char* user;
+        const char* domain;
+        const char* logged;  // the fields the line names, nullptr: no line
+    } cases[] = {
+        {true, "ann", "", "Login_User in plain text"},
+        {true, "ann", "corp", "Login_User,Login_domain in plain text"},
+        {true, nullptr, "", nullptr},  // the stored form
+        {false, "ann", "corp", nullptr},
+    };
+    const auto previous = LogFilePath();
+    for (const Case& c : cases) {
+        test::TempDir logs;
+        SetLogFilePath(logs.path() / "KivClient.log");
+        DebugSwitches[dmMain] = true;
+        record.LoginUser = c.user ? std::string(c.user) : EncodeCredential("ann");
+        record.LoginDomain = c.domain;
+        record.LoginPassWord = EncodeCredential("pw");
+        Client({c.kivFileisEn, false, "2052"})->ConnectServer(record);
+        DebugSwitches[dmMain] = false;
+        std::ifstream in(logs.path() / "KivClient.log");
+        const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (c.logged) EXPECT_NE(log.find(std::string("[TRdpClient.SetLogon]") + c.logged), std::string::npos) << log;
+        else EXPECT_EQ(log.find("[TRdpClient.SetLogon]"), std::string::npos) << log;
+    }
+    SetLogFilePath(previous);
 }
 
 TEST_F(ConnectSequence, MachineOverridesOfTheAddress) {

@@ -2,10 +2,16 @@
 
 namespace kiv {
 
-std::filesystem::path ProgramFolder() {
+std::filesystem::path ProgramPath() {
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) return std::filesystem::current_path(ec);
+    return ec ? std::filesystem::path() : exe;
+}
+
+std::filesystem::path ProgramFolder() {
+    const std::filesystem::path exe = ProgramPath();
+    std::error_code ec;
+    if (exe.empty()) return std::filesystem::current_path(ec);
     return exe.parent_path();
 }
 

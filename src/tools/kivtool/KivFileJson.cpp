@@ -97,6 +97,7 @@ Json KivFileToJson(const TKIVFile& r) {
     KIV_VALUE(Maxed);
     KIV_VALUE(X64);
     KIV_TEXT(AppParam);
+    KIV_VALUE(ServerShell);
 #undef KIV_TEXT
 #undef KIV_VALUE
     return j;
