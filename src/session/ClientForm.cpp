@@ -378,8 +378,12 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
         if (!showErrorNoClose_ || closeAskedWhileUp_) Close();
         return;
     }
-    const auto key = DisconnectTextKey(reason, extended);
-    if (!key) return;  // the socket closed: nothing to say
+    auto key = DisconnectTextKey(reason, extended);
+    if (!key) {
+        if (HasServerShell()) return;  // the socket closed: nothing to say
+        // A plain server's session has no shell to end it: the lost line is told.
+        key = "L_NetworkErr_ErrorMessage";
+    }
     const std::string text = Lookup(*key);
     stepInfo_->Close();
     HideSessionWindow();

@@ -219,9 +219,10 @@ TEST_F(ClientForm, APlainServerShowsItsDesktopOnceConnectedWithoutTheShell) {
     clock.Advance(60000);  // no watchdog waits for a shell
     EXPECT_TRUE(box.shown.empty());
     EXPECT_TRUE(ShellTypesSent().empty());
-    // A network failure of the live session is still told.
-    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
-    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NotResponding_ErrorMessage"});
+    // A network failure of the live session is still told, even the closed socket
+    // a session with a shell lets pass.
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 2308);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NetworkErr_ErrorMessage"});
     EXPECT_EQ(app.closed, 1);
 }
 

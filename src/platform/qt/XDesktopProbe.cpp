@@ -47,6 +47,24 @@ std::string WindowManagerName(xcb_connection_t* c, xcb_window_t root) {
     return name.empty() ? std::string("(unnamed)") : name;
 }
 
+// Panels mark themselves as docks; they stay children of the root window.
+bool DockWindowExists(xcb_connection_t* c, xcb_window_t root) {
+    TReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr));
+    if (!tree) return false;
+    const xcb_atom_t type = Atom(c, "_NET_WM_WINDOW_TYPE");
+    const xcb_atom_t dock = Atom(c, "_NET_WM_WINDOW_TYPE_DOCK");
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+        const std::string types = PropertyBytes(c, children[i], type, XCB_ATOM_ATOM);
+        for (std::size_t at = 0; at + sizeof(xcb_atom_t) <= types.size(); at += sizeof(xcb_atom_t)) {
+            xcb_atom_t atom = 0;
+            std::memcpy(&atom, types.data() + at, sizeof atom);
+            if (atom == dock) return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string XDisplayProblem() {
@@ -80,6 +98,7 @@ TXDesktopFacts ProbeXDesktop() {
         xcb_query_extension_reply(c.get(), xcb_query_extension(c.get(), 8, "XWAYLAND"), nullptr));
     facts.xwayland = xwayland && xwayland->present;
     facts.windowManager = WindowManagerName(c.get(), root);
+    facts.panel = DockWindowExists(c.get(), root);
     const xcb_atom_t tray = Atom(c.get(), "_NET_SYSTEM_TRAY_S" + std::to_string(screenNumber));
     TReply<xcb_get_selection_owner_reply_t> owner(
         xcb_get_selection_owner_reply(c.get(), xcb_get_selection_owner(c.get(), tray), nullptr));

@@ -16,6 +16,7 @@ struct TXDesktopFacts {
     std::string problem;        // why it is not reachable
     bool xwayland = false;      // the server is XWayland on a Wayland desktop
     std::string windowManager;  // _NET_WM_NAME of the EWMH check window, empty when none
+    bool panel = false;         // a top-level window of the dock type (a panel) exists
     bool xembedTray = false;    // _NET_SYSTEM_TRAY_S<screen> has an owner
 };
 
