@@ -51,9 +51,14 @@ protected:
 };
 
 TEST_F(Doctor, LooksThenTheRepairToolMendsWhatItCan) {
-    const TReport before = Run(KIVTOOL_PATH, {"doctor"}, env);
+    // The window manager and the panel come up on their own time.
+    TReport before;
+    test::WaitFor([&] {
+        before = Run(KIVTOOL_PATH, {"doctor"}, env);
+        return before.Has("window manager: Openbox") && before.Has("panel found, XEmbed tray");
+    }, 20s);
     EXPECT_EQ(before.exitCode, 1) << before.text;  // the file types are not registered yet
-    for (const std::string line : {"[ok]      X display: " + env["DISPLAY"] + " (X11)",
+    for (const std::string& line : {"[ok]      X display: " + env["DISPLAY"] + " (X11)",
                                    std::string("[ok]      window manager: Openbox"),
                                    std::string("[ok]      panel and tray: panel found, XEmbed tray"),
                                    std::string("[missing] file types: no desktop entry, MIME package, icon"),

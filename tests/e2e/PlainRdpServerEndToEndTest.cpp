@@ -153,7 +153,7 @@ protected:
     // The colour of one screen pixel, as ImageMagick names it ("#2E8B57").
     std::string PixelAt(int x, int y) {
         auto shot = harness.Run({"/usr/bin/import", "-window", "root", "-crop",
-                                 "1x1+" + std::to_string(x) + "+" + std::to_string(y), "txt:-"});
+                                 "1x1+" + std::to_string(x) + "+" + std::to_string(y), "-depth", "8", "txt:-"});
         std::string colour;
         while (auto line = shot->ReadLine(10s))
             if (const auto hash = line->find('#'); hash != std::string::npos) colour = line->substr(hash, 7);
@@ -178,8 +178,11 @@ TEST_F(PlainRdpServer, ShowsTheDesktopWithoutTheShellAndTellsTheLostConnection) 
 
     auto client = harness.Run({PrivateClient().string(), file.string()});
     // The window of 1024 x 768 sits in the middle of the 1280 x 800 screen.
-    EXPECT_TRUE(test::WaitFor([&] { return PixelAt(640, 400) == "#2E8B57"; }, 40s))
-        << "the remote desktop never showed; pixel " << PixelAt(640, 400);
+    const bool shown = test::WaitFor([&] { return PixelAt(640, 400) == "#2E8B57"; }, 40s);
+    const auto shot = std::filesystem::path(KIVCLIENT_PATH).parent_path().parent_path() / "test-artifacts" / "xrdp-desktop.png";
+    std::filesystem::create_directories(shot.parent_path());
+    harness.Run({"/usr/bin/import", "-window", "root", shot.string()})->Wait(10s);
+    EXPECT_TRUE(shown) << "the remote desktop never showed; pixel " << PixelAt(640, 400) << ", screen in " << shot;
     // Longer than the logon time-out: no watchdog waits for a shell that never speaks.
     std::this_thread::sleep_for(4s);
     EXPECT_TRUE(harness.MessageBoxes().empty());

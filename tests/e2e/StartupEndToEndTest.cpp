@@ -71,10 +71,16 @@ TEST(KivClientStartup, EachRoadEndsAsItShould) {
         test::ChildProcess client(argv, env, err.string());
         const auto first = client.ReadLine(30s);
         EXPECT_EQ(client.Wait(30s), c.exitCode);
-        if (c.out.empty()) EXPECT_FALSE(first) << *first;
-        else EXPECT_EQ(first.value_or("").rfind(c.out, 0), 0u) << first.value_or("<nothing>");
-        if (c.box.empty()) EXPECT_EQ(Text(boxes), "");
-        else EXPECT_NE(Text(boxes).find(c.box), std::string::npos) << Text(boxes);
+        if (c.out.empty()) {
+            EXPECT_FALSE(first) << first.value_or("");
+        } else {
+            EXPECT_EQ(first.value_or("").rfind(c.out, 0), 0u) << first.value_or("<nothing>");
+        }
+        if (c.box.empty()) {
+            EXPECT_EQ(Text(boxes), "");
+        } else {
+            EXPECT_NE(Text(boxes).find(c.box), std::string::npos) << Text(boxes);
+        }
         const auto entry = data / "applications" / "kivclient.desktop";
         EXPECT_EQ(std::filesystem::exists(entry), c.registered);
         if (c.registered) {
@@ -83,7 +89,9 @@ TEST(KivClientStartup, EachRoadEndsAsItShould) {
             EXPECT_TRUE(std::filesystem::exists(data / "mime" / "packages" / "kivclient.xml"));
             EXPECT_TRUE(std::filesystem::exists(data / "icons" / "hicolor" / "scalable" / "apps" / "kivclient.svg"));
         }
-        if (!c.display) EXPECT_NE(Text(err).find("kivclient: no X display"), std::string::npos) << Text(err);
+        if (!c.display) {
+            EXPECT_NE(Text(err).find("kivclient: no X display"), std::string::npos) << Text(err);
+        }
     }
 }
 
