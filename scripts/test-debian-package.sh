@@ -80,24 +80,26 @@ check "demo.kiv is application/x-kiv" bash -c \
   "cp examples/demo.kiv '$root/tmp/demo.kiv' && test \"\$(chroot '$root' xdg-mime query filetype /tmp/demo.kiv)\" = application/x-kiv"
 
 # 4. xdg-open demo.kiv on a private display starts a session against the demo server.
+rm -rf "$root/root/.local" "$root/root/.config"  # the user of an earlier run
 cat >"$root/tmp/open-demo.sh" <<'EOS'
 #!/bin/sh
 set -u
+cd "$(mktemp -d /tmp/open-demo.XXXXXX)"
 mkdir -p /tmp/xdg-run && chmod 700 /tmp/xdg-run
 export XDG_RUNTIME_DIR=/tmp/xdg-run
-Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp >/tmp/display.txt 2>/tmp/xvfb.log &
+Xvfb -displayfd 1 -screen 0 1280x800x24 -nolisten tcp >display.txt 2>xvfb.log &
 xvfb=$!
-for i in $(seq 50); do [ -s /tmp/display.txt ] && break; sleep 0.1; done
-export DISPLAY=":$(head -1 /tmp/display.txt)"
-kiv-demo-server --port 0 --state-dir /tmp/demo-state --transcript /tmp/transcript.jsonl >/tmp/server.txt 2>/tmp/server.log &
+for i in $(seq 50); do [ -s display.txt ] && break; sleep 0.1; done
+export DISPLAY=":$(head -1 display.txt)"
+kiv-demo-server --port 0 --state-dir demo-state --transcript transcript.jsonl >server.txt 2>server.log &
 server=$!
-for i in $(seq 50); do [ -s /tmp/server.txt ] && break; sleep 0.1; done
-port="$(sed -n 's/^listening on 127.0.0.1://p' /tmp/server.txt)"
-sed "s/127\.0\.0\.1:3389/127.0.0.1:$port/" /tmp/demo.kiv >/tmp/session.kiv
-xdg-open /tmp/session.kiv >/tmp/xdg-open.log 2>&1 &
+for i in $(seq 50); do [ -s server.txt ] && break; sleep 0.1; done
+port="$(sed -n 's/^listening on 127.0.0.1://p' server.txt)"
+sed "s/127\.0\.0\.1:3389/127.0.0.1:$port/" /tmp/demo.kiv >"$PWD/demo.kiv"
+xdg-open "$PWD/demo.kiv" >xdg-open.log 2>&1 &
 started=0
 for i in $(seq 300); do
-  if grep -q '"event":"recv"' /tmp/transcript.jsonl 2>/dev/null; then started=1; break; fi
+  if grep -q '"event":"recv"' transcript.jsonl 2>/dev/null; then started=1; break; fi
   sleep 0.1
 done
 client="$(pgrep -x kivclient || true)"
@@ -105,7 +107,7 @@ client="$(pgrep -x kivclient || true)"
 sleep 2
 [ -n "$client" ] && kill "$client" 2>/dev/null
 kill "$server" "$xvfb" 2>/dev/null
-echo "messages the server received: $(grep -c '"event":"recv"' /tmp/transcript.jsonl 2>/dev/null || echo 0)"
+echo "messages the server received: $(grep -c '"event":"recv"' transcript.jsonl 2>/dev/null || echo 0)"
 [ "$started" = 1 ]
 EOS
 chmod +x "$root/tmp/open-demo.sh"

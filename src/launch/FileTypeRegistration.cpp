@@ -6,9 +6,15 @@ namespace kiv {
 
 namespace {
 
-// One argument of an Exec line: quoted, with the characters the desktop-entry
-// format reserves inside quotes escaped, and "%" doubled (it starts field codes).
+// One argument of an Exec line, "%" doubled (it starts field codes). Quoted only
+// when it holds a reserved character: xdg-open's own reading of Exec lines (what
+// runs on a desktop without a desktop environment) takes the quotes for the name.
 std::string ExecArgument(std::string_view text) {
+    if (text.find_first_of(" \t\n\"'\\><~|&;$*?#()`") == std::string_view::npos) {
+        std::string plain;
+        for (const char c : text) plain += c == '%' ? std::string("%%") : std::string(1, c);
+        return plain;
+    }
     std::string quoted = "\"";
     for (const char c : text) {
         if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';

@@ -17,9 +17,9 @@ TEST(FileTypeRegistration, TheOpenCommandFollowsTheProgramName) {
         const char* program;
         const char* exec;  // the entry's Exec value, nullptr: no entry
     } cases[] = {
-        {"/opt/kivclient/kivclient", R"("/opt/kivclient/kivclient" %u)"},
-        {"/opt/kivclient/KivClient", R"("/opt/kivclient/KivClient" %u)"},
-        {"/home/ann/my apps/Conn", R"("/home/ann/my apps/kivclient" "Conn" %u)"},
+        {"/opt/kivclient/kivclient", "/opt/kivclient/kivclient %u"},
+        {"/opt/100%/KivClient", "/opt/100%%/KivClient %u"},
+        {"/home/ann/my apps/Conn", R"("/home/ann/my apps/kivclient" Conn %u)"},
         // Reserved characters are escaped inside the quotes, and that backslash once more in the file.
         {"/opt/a$b%c\"d/kivclient", R"("/opt/a\\$b%%c\\"d/kivclient" %u)"},
         {"/opt/kivclient/kivtool", nullptr},
