@@ -33,7 +33,7 @@ check() {  # check NAME COMMAND...: runs it, prints ok or FAILED
 build="${KIV_PACKAGE_BUILD:-build-package}"
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKIV_TESTS=OFF -DKIV_BENCH=OFF \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
-cmake --build "$build" -j"${JOBS:-2}" --target kivclient kivtool kiv-demo-server FixClient kiv_resources kiv_changelog >/dev/null
+cmake --build "$build" -j"${JOBS:-2}" --target kivclient kiv-status kivtool kiv-demo-server FixClient kiv_resources kiv_changelog >/dev/null
 (cd "$build" && cpack -G DEB >/dev/null)
 deb="$(ls -t "$build"/kivclient_*.deb | head -1)"
 echo "package: $deb"
