@@ -4,7 +4,7 @@
 
 #include <sys/stat.h>
 
-#include "e2e/ClientSessionHarness.h"
+#include "support/ClientSessionHarness.h"
 
 namespace kiv {
 namespace {

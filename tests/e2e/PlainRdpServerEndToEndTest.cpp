@@ -15,7 +15,7 @@
 #include <sstream>
 #include <thread>
 
-#include "e2e/ClientSessionHarness.h"
+#include "support/ClientSessionHarness.h"
 #include "infra/IniImage.h"
 
 namespace kiv {

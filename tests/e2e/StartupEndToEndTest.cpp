@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "e2e/ClientSessionHarness.h"
+#include "support/ClientSessionHarness.h"
 #include "infra/IniImage.h"
 
 namespace kiv {
