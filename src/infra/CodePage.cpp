@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <bit>
 #include <cerrno>
 #include <mutex>
 #include <string>
@@ -146,6 +147,25 @@ std::string Utf8ToCodePage(std::string_view utf8, uint32_t codePage) {
     return converter.Convert(utf8, [](std::string_view rest) {
         const std::size_t length = Utf8CharacterLength(rest);
         return TBadInput{length == 0 ? 1 : length, "?"};
+    });
+}
+
+std::string Utf16ToCodePage(std::u16string_view text, uint32_t codePage) {
+    static_assert(std::endian::native == std::endian::little);
+    const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(char16_t));
+    TConverter converter(IconvNameOfCodePage(codePage), "UTF-16LE");
+    if (!converter.IsOpen()) {
+        std::string output;
+        for (const char16_t unit : text) output += unit < 0x80 ? static_cast<char>(unit) : '?';
+        return output;
+    }
+    // A character the code page lacks, or a lone surrogate, is one "?".
+    return converter.Convert(bytes, [](std::string_view rest) {
+        const auto unit = [&](std::size_t i) {
+            return static_cast<char16_t>(static_cast<unsigned char>(rest[i]) | static_cast<unsigned char>(rest[i + 1]) << 8);
+        };
+        const bool pair = rest.size() >= 4 && unit(0) >= 0xD800 && unit(0) <= 0xDBFF && unit(2) >= 0xDC00 && unit(2) <= 0xDFFF;
+        return TBadInput{pair ? 4u : 2u, "?"};
     });
 }
 

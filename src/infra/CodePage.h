@@ -13,6 +13,7 @@ const char* IconvNameOfCodePage(uint32_t codePage);
 
 std::string CodePageToUtf8(std::string_view bytes, uint32_t codePage);
 std::string Utf8ToCodePage(std::string_view utf8, uint32_t codePage);  // unmappable -> '?'
+std::string Utf16ToCodePage(std::u16string_view text, uint32_t codePage);  // unmappable -> '?'
 
 std::string SystemToUtf8(std::string_view bytes);
 std::string Utf8ToSystem(std::string_view utf8);
