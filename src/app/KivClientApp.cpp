@@ -176,7 +176,7 @@ bool TKivClientApp::ReadSettings(TCommandLine& line) {
             if (!outcome.carryOn) {
                 if (outcome.showMessage) {
                     window_->SetToolWindowStyle();
-                    ShowKivMessageBox(MessageBox(), SystemToUtf8(outcome.text), outcome.caption, nullptr,
+                    ShowKivMessageBox(MessageBox(), outcome.text, outcome.caption, nullptr,
                                       outcome.iconIndex, ClientFacts());
                 }
                 CloseMainWindow();

@@ -48,6 +48,8 @@ constexpr TLanguageIdEntry kLanguageIds[] = {
 };
 
 constexpr uint16_t kEnglishUnitedStates = 1033;
+// LANG_NEUTRAL: no language. No index has an entry for it, so it takes the default language.
+constexpr uint16_t kNoLanguage = 0;
 
 std::string FirstSetVariable(std::initializer_list<const char*> names) {
     for (const char* name : names) {
@@ -75,6 +77,8 @@ uint32_t SystemCodePage() { return CodePageOfLocale(LocaleName(false)); }
 
 uint16_t LanguageIdOfLocale(std::string_view locale) {
     const TLocaleParts parts = SplitLocale(locale);
+    // The C locale speaks the untranslated program's English.
+    if (parts.language.empty() || parts.language == "c" || parts.language == "posix") return kEnglishUnitedStates;
     const TLanguageIdEntry* languageDefault = nullptr;
     for (const TLanguageIdEntry& entry : kLanguageIds) {
         if (entry.language != parts.language) continue;
@@ -82,8 +86,10 @@ uint16_t LanguageIdOfLocale(std::string_view locale) {
         if (languageDefault == nullptr) languageDefault = &entry;
     }
     // A bare language, or a territory the table does not know, takes the
-    // language's main variant; "C", "POSIX" and unknown languages are English.
-    return languageDefault != nullptr ? languageDefault->id : kEnglishUnitedStates;
+    // language's main variant. A language the table does not know is no
+    // language at all: like every language without an entry in the index, it
+    // gets the index's default language.
+    return languageDefault != nullptr ? languageDefault->id : kNoLanguage;
 }
 
 uint16_t SystemDefaultLanguageId() { return LanguageIdOfLocale(LocaleName(true)); }

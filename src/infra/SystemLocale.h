@@ -15,7 +15,8 @@ std::string LocaleName(bool forMessages);
 uint32_t CodePageOfLocale(std::string_view locale);
 uint32_t SystemCodePage();
 
-// The language identifier: 2052 zh_CN, 1028 zh_TW, 3076 zh_HK, 1033 en_US, ...
+// The language identifier: 2052 zh_CN, 1028 zh_TW, 3076 zh_HK, 1033 en_US (and
+// the C locale), ...; 0 for a language this table does not know.
 uint16_t LanguageIdOfLocale(std::string_view locale);
 uint16_t SystemDefaultLanguageId();
 

@@ -48,16 +48,13 @@ std::optional<std::string> ReadBytes(const std::string& path) {
     return bytes;
 }
 
-std::string WithoutCrLf(std::string_view text) {
+// Link files come with CR LF line ends from one platform and LF from the other;
+// neither belongs to the link.
+std::string WithoutLineEnds(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-            continue;
-        }
-        out += text[i];
-    }
+    for (const char c : text)
+        if (c != '\r' && c != '\n') out += c;
     return out;
 }
 
@@ -149,7 +146,7 @@ TStartupTarget InterpretCommandLine(const std::vector<std::string>& arguments, T
 
     if (NamesFileWithExtension(line.CommandText, ".VYN")) {
         // A link file that cannot be read leaves its path, which then fails as a link.
-        if (std::optional<std::string> bytes = ReadBytes(line.CommandText)) line.CommandText = WithoutCrLf(*bytes);
+        if (std::optional<std::string> bytes = ReadBytes(line.CommandText)) line.CommandText = WithoutLineEnds(*bytes);
     }
 
     // Neither side of "&" is trimmed: the link decoder ignores a blank after the

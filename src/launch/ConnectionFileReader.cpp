@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "infra/CodePage.h"
 #include "launch/CredentialCodec.h"
 #include "launch/ServerPath.h"
 #include "launch/ShellFolders.h"
@@ -10,9 +11,10 @@ namespace kiv {
 
 namespace {
 
-// A local folder as the server reaches it through the redirected drives.
+// A local folder as the server reaches it through the redirected drives. File
+// names are UTF-8; the record holds texts in the system code page.
 std::string SharedFolder(std::string_view shellFolder) {
-    return ToServerPath(GetShellFolder(shellFolder), HomeFolder());
+    return Utf8ToSystem(ToServerPath(GetShellFolder(shellFolder), HomeFolder()));
 }
 
 void ReadWatermark(const TIniImage& ini, TKIVFile& r) {

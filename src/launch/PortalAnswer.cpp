@@ -1,5 +1,6 @@
 #include "launch/PortalAnswer.h"
 
+#include "infra/CodePage.h"
 #include "infra/DebugLog.h"
 #include "launch/ConnectionFileReader.h"
 
@@ -37,14 +38,16 @@ TPortalDecision ErrorDecision(std::string text, const TTextLookup& lookup) {
 
 TPortalDecision DecidePortalAnswer(bool fetched, const std::vector<std::string>& lines,
                                    const std::filesystem::path& programFolder, const TTextLookup& lookup) {
-    if (!fetched) return ErrorDecision(JoinLines(lines), lookup);
+    // The portal's texts are in the system code page, the language's are UTF-8
+    // already: each is converted once, here, and shown as it is.
+    if (!fetched) return ErrorDecision(SystemToUtf8(JoinLines(lines)), lookup);
 
     TIniImage image = TIniImage::FromText(JoinAsIniText(lines));
     // Without a result the answer is no connection file the client can use.
     if (!image.SectionExists("RESULT")) return ErrorDecision(lookup("ErrReadKIV"), lookup);
 
     const int32_t result = image.ReadInteger("RESULT", "result", -1);
-    if (result != 0 && result != 6) return ErrorDecision(image.ReadString("RESULT", "MsgDesc", ""), lookup);
+    if (result != 0 && result != 6) return ErrorDecision(SystemToUtf8(image.ReadString("RESULT", "MsgDesc", "")), lookup);
 
     TPortalDecision decision;
     if (image.SectionExists("DownLoad")) {

@@ -33,7 +33,7 @@ enum class TPortalStep {
 
 struct TPortalDecision {
     TPortalStep step = TPortalStep::ShowErrorAndClose;
-    std::string text;
+    std::string text;  // UTF-8, ready to show
     std::string caption;
     std::string program;            // StartUpdaterAndClose: beside the client's binary
     std::vector<std::string> args;  // StartUpdaterAndClose: the update address, when there is one
@@ -49,7 +49,7 @@ TPortalDecision DecidePortalAnswer(bool fetched, const std::vector<std::string>&
 struct TPortalOutcome {
     bool carryOn = false;  // the record holds the portal's settings: the start-up goes on
     bool showMessage = false;
-    std::string text;
+    std::string text;  // UTF-8, ready to show
     std::string caption;
     int iconIndex = kErrorIconIndex;
 };

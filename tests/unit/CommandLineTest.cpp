@@ -136,12 +136,15 @@ TEST_F(CommandLineTest, LinkFileLosesItsLineBreaks) {
     EXPECT_EQ(line_.CommandText, link_);
 }
 
-TEST_F(CommandLineTest, LinkFileMayCarryADocumentLaunch) {
-    const std::string vyn = dir_.Write("doc.vyn", link_ + "&/srv/share/a.xlsx/\r\n").string();
-    const TStartupTarget target = Interpret({vyn});
-    ASSERT_EQ(target.kind, TStartupTarget::Kind::Link);
-    EXPECT_TRUE(line_.VirtualFileMode);
-    EXPECT_EQ(line_.VirtualFileArg, "/srv/share/a.xlsx");
+TEST_F(CommandLineTest, LinkFileMayCarryADocumentLaunchWhateverItsLineEnds) {
+    for (const char* lineEnd : {"\r\n", "\n", "\r", ""}) {
+        const std::string vyn = dir_.Write("doc.vyn", link_ + "&/srv/share/a.xlsx/" + lineEnd).string();
+        const TStartupTarget target = Interpret({vyn});
+        ASSERT_EQ(target.kind, TStartupTarget::Kind::Link);
+        EXPECT_EQ(target.address, kAddress);
+        EXPECT_TRUE(line_.VirtualFileMode);
+        EXPECT_EQ(line_.VirtualFileArg, "/srv/share/a.xlsx") << "line end " << testing::PrintToString(lineEnd);
+    }
 }
 
 TEST_F(CommandLineTest, AmpersandSplitsAtTheFirstOneAndDropsOneSlash) {

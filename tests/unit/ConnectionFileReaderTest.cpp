@@ -130,6 +130,16 @@ TEST_F(SharedFolders, FoldersAreHandedOverOnlyWithRedirectedDrives) {
     EXPECT_EQ(noDocs.MyDocPath, "");
 }
 
+TEST_F(SharedFolders, FoldersOfAChineseDesktopAreInTheSystemCodePage) {
+    std::filesystem::create_directories(home.path() / "桌面");
+    std::filesystem::create_directories(home.path() / "文档");
+    home.Write(".config/user-dirs.dirs", "XDG_DESKTOP_DIR=\"$HOME/桌面\"\nXDG_DOCUMENTS_DIR=\"$HOME/文档\"\n");
+    test::ScopedEnv all("LC_ALL", "zh_CN.UTF-8");
+    const TKIVFile r = Read("[Session]\nRedirect_drive=1\nRedirect_desktop=1\n");
+    EXPECT_EQ(r.DesktopPath, "home\\\xD7\xC0\xC3\xE6");
+    EXPECT_EQ(r.MyDocPath, "home\\\xCE\xC4\xB5\xB5");
+}
+
 TEST_F(SharedFolders, MissingFolderLeavesThePathEmpty) {
     std::filesystem::remove(home.path() / "Docs");
     EXPECT_EQ(Read("[Session]\nRedirect_drive=1\n").MyDocPath, "");

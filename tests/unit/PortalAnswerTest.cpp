@@ -173,6 +173,27 @@ TEST(PortalAnswer, AnswerWithoutResultIsAnUnreadableConnectionFile) {
     }
 }
 
+TEST(PortalAnswer, TextsAreConvertedOnceWhateverTheirSource) {
+    // In a Chinese locale the portal writes GBK, the language file UTF-8.
+    test::ScopedEnv all("LC_ALL", "zh_CN.UTF-8");
+    const auto chinese = [](std::string_view key) { return "无法读取" + std::string(key); };
+    const struct {
+        bool fetched;
+        std::vector<std::string> lines;
+        std::string expected;
+    } roads[] = {
+        {true, kConnectionSections, "无法读取ErrReadKIV"},
+        {true, {"[RESULT]", "result=3", "MsgDesc=\xD5\xCB\xBB\xA7"}, "账户"},
+        {false, {"HTTP/1.1 503 \xB7\xFE\xCE\xF1"}, "HTTP/1.1 503 服务"},
+    };
+    for (const auto& road : roads) {
+        TKIVFile record;
+        TRecordingStarter starter;
+        const TPortalOutcome outcome = HandlePortalAnswer(road.fetched, road.lines, record, starter, kProgramFolder, chinese);
+        EXPECT_EQ(outcome.text, road.expected);
+    }
+}
+
 TEST(PortalAnswer, ResultWithoutConnectionSectionsIsAnUnreadableFile) {
     PortalAnswerRun run;
     run.Handle(true, {"[RESULT]", "result=0"});

@@ -10,6 +10,7 @@
 #include "infra/IniImage.h"
 #include "infra/LanguageKeys.h"
 #include "infra/LanguageStyle.h"
+#include "infra/SystemLocale.h"
 
 namespace kiv {
 namespace {
@@ -46,6 +47,13 @@ TEST(LanguageKeys, DirectivesOfTexts) {
     EXPECT_EQ(DirectivesOf("100%% sure, %u and %x"), "%u%x");
     EXPECT_EQ(DirectivesOf("%%s is no directive"), "");
     EXPECT_EQ(DirectivesOf("%5d and %q and a final %"), "");
+}
+
+TEST(ShippedLanguageFiles, EveryLanguageWithoutAnEntryGetsTheDefaultLanguage) {
+    // German has an identifier but no entry; Esperanto not even an identifier.
+    for (const char* locale : {"de_DE.UTF-8", "eo.UTF-8", "zh_TW.UTF-8"})
+        EXPECT_EQ(Shipped(LanguageIdOfLocale(locale)).LanguageFilePath().filename(), "zh-CN.ini") << locale;
+    EXPECT_EQ(Shipped(LanguageIdOfLocale("C")).LanguageFilePath().filename(), "en-US.ini");
 }
 
 TEST(ShippedLanguageFiles, EveryLanguageOfTheIndexHasEveryKey) {

@@ -89,11 +89,12 @@ TEST(SystemLocale, LanguageIdOfLocaleForms) {
     EXPECT_EQ(LanguageIdOfLocale("en"), 1033);
     EXPECT_EQ(LanguageIdOfLocale("en_XX.UTF-8"), 1033);
     EXPECT_EQ(LanguageIdOfLocale("de_BE"), 1031);
-    // No language at all is English.
+    // The C locale is the untranslated program's English.
     EXPECT_EQ(LanguageIdOfLocale("C"), 1033);
     EXPECT_EQ(LanguageIdOfLocale("POSIX"), 1033);
     EXPECT_EQ(LanguageIdOfLocale(""), 1033);
-    EXPECT_EQ(LanguageIdOfLocale("xx_YY"), 1033);
+    EXPECT_EQ(LanguageIdOfLocale("xx_YY"), 0);  // no language: the index's default
+    EXPECT_EQ(LanguageIdOfLocale("eo.UTF-8"), 0);
 }
 
 }  // namespace
