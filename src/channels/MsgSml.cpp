@@ -418,6 +418,14 @@ uint16_t TMsgSml::OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientM
     const uint64_t high = (wParam >> 16) & 0xFFFF;
     LogSml(Printf("WM_ACTIVATE:Lower:%llx,High:%llx", static_cast<unsigned long long>(state),
                   static_cast<unsigned long long>(high)));
+    if (state == kActivateInactive && ime_ != nullptr && ime_->AltTab) {
+        // Alt+Tab landed on this window, which hands the activation straight back to
+        // the session window: the switch goes on to the next task instead.
+        LogSml(Printf("WA_INACTIVE and frmImeWindow.AltTab,Handle:%llx", static_cast<unsigned long long>(window)));
+        ime_->AltTab = false;
+        if (ports_.taskbar) ports_.taskbar->SwitchToNextTaskWindow(window);
+        return 0;
+    }
     if (state != kActivateActive && state != kActivateClickActive) return 0;
     LogSml(Printf("WA_ACTIVE or  WA_CLICKACTIVE,Handle:%llx", static_cast<unsigned long long>(window)));
     WriteU32(message.data() + kSmlDataOffset, static_cast<uint32_t>(wParam));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channels/ClientSMLManger.h"
+#include "channels/ImeWindow.h"
 #include "channels/MsgBase.h"
 #include "channels/SmlMessages.h"
 #include "channels/SmlRegion.h"
@@ -54,6 +55,8 @@ public:
     bool ForceForegroundWindow(TTaskbarHandle window);
     TIconImage MakeTaskbarIcon(const TIconImage& serverIcon) const;
     void SetOverlayIcon(const TIconImage& icon) { OverlayIcon = icon; }
+    // The input-method window, whose Alt key turns a deactivation into a task switch.
+    void SetImeWindow(TImeWindow* ime) { ime_ = ime; }
     // The window procedure of every taskbar window.
     void DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam);
 
@@ -80,7 +83,8 @@ private:
 
     TSmlPorts ports_;
     TSmlRegion lastClip_;
-    int64_t menuPoint_ = 0;  // where the taskbar button was clicked for its window menu
+    int64_t menuPoint_ = 0;
+    TImeWindow* ime_ = nullptr;  // where the taskbar button was clicked for its window menu
 };
 
 }  // namespace kiv

@@ -84,6 +84,11 @@ public:
     // the desktop allows; answers whether it is the active window afterwards.
     virtual bool ForceForegroundWindow(TTaskbarHandle window) = 0;
 
+    // Activates the window a task switcher shows after this one: the next below
+    // it in the stacking order that is shown and has a taskbar button of its own
+    // (not one of these taskbar windows).
+    virtual void SwitchToNextTaskWindow(TTaskbarHandle window) = 0;
+
     // The mouse cursor in screen pixels.
     virtual void CursorPos(int32_t& x, int32_t& y) const = 0;
 };

@@ -79,12 +79,16 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
         msgTray_ = std::make_unique<TMsgTray>(*this, TTrayPorts{ports_.trayIcons, ports_.trayIconDecoder});
     }
     msgFolder_ = std::make_unique<TMsgFolder>(*this, ports_.folderPlugin);
+    customMsg_ = std::make_unique<TCustomMessageHandler>(
+        *msgShell_, record_, ports_.commands, ports_.timers,
+        TCustomMessageHandler::TContext{settings_.programFolder, [this] { return imeWindowHandle_; }});
     router_.SetRdpClient(rdpClient_.get());
     TChannelRouter::THandlers handlers;
     handlers.shell = msgShell_.get();
     handlers.seamless = msgSml_.get();
     handlers.tray = msgTray_.get();
     handlers.folder = msgFolder_.get();
+    handlers.custom = [this](const uint8_t* buffer, int32_t len) { ProcessCustomMsg(buffer, len); };
     router_.SetHandlers(handlers);
 
     InitProgram(commandLine);
@@ -235,6 +239,7 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
         case MSG_WINLOGON_SHELL_STARTED:
             shellok_ = true;
             Status(Lookup("KIVStartingShellOK"));
+            CreateImeWindow();
             FlushAppLaunches(true);
             tmrSpeed_->Start(kSpeedReportMs);
             stepInfo_->SetPosition(100);
@@ -263,6 +268,7 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
             tmrSpeed_->Start(kSpeedReportMs);
             break;
         case MSG_WINLOGON_SESSION_RECONNECT:
+            CreateImeWindow();
             ShowSessionWindow();
             authCount_ = 0;
             shellok_ = true;
@@ -355,6 +361,7 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
     leave = true;
     shellok_ = false;
     tmrSpeed_->Stop();
+    FreeImeWindow();
     if (DebugSwitches[dmMain])
         WriteLog(Format("[MSG_WINLOGON_SESSION_DISCONNECT]1 Last_ServerEvent=0x%x  Reaseon=%d",
                         {int64_t{lastServerEvent_}, int64_t{reason}}));
@@ -469,6 +476,33 @@ void TfrmClientForm::ShowWholeScreen() {
     ports_.view.SetRegion(TRect{work.x, work.y, work.width, work.height});
 }
 
+void TfrmClientForm::CreateImeWindow() {
+    if (!ImeWindowWanted(record_) || !msgShell_) return;
+    if (!imeWindow_) {
+        imeWindow_ = std::make_unique<TImeWindow>(*msgShell_, record_, ports_.imeWindows, record_.ScreenFull == 3);
+        msgShell_->SetCaretSink(imeWindow_.get());
+        if (msgSml_) msgSml_->SetImeWindow(imeWindow_.get());
+    } else {
+        imeWindow_->TakeFocus();
+    }
+    imeWindowHandle_ = imeWindow_->Handle();
+}
+
+void TfrmClientForm::FreeImeWindow() {
+    if (msgShell_) msgShell_->SetCaretSink(nullptr);
+    if (msgSml_) msgSml_->SetImeWindow(nullptr);
+    imeWindow_.reset();
+    imeWindowHandle_ = 0;
+}
+
+void TfrmClientForm::CenterImeWindow() {
+    if (imeWindow_) imeWindow_->CenterOnView();
+}
+
+void TfrmClientForm::ProcessCustomMsg(const uint8_t* buffer, int32_t len) {
+    if (customMsg_) customMsg_->ProcessCustomMsg(buffer, len);
+}
+
 void TfrmClientForm::OnAbnormalDisconnectionTimer() {
     tmrAbnormalDisconnection_->Stop();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(ports_.timers.Now() - reconnectStart_).count();
@@ -572,10 +606,12 @@ void TfrmClientForm::Shutdown() {
         sessionIpc_.reset();
         virFileIpc_.reset();
         stepInfo_.reset();
+        FreeImeWindow();
         router_.SetHandlers({});
         router_.SetRdpClient(nullptr);
         msgFolder_.reset();
         msgTray_.reset();
+        customMsg_.reset();
         msgSml_.reset();
         msgShell_.reset();
         rdpClient_.reset();

@@ -5,12 +5,15 @@
 // event into progress, messages, visibility and, in the end, the close.
 #include <chrono>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "channels/ChannelRouter.h"
+#include "channels/CustomMessages.h"
+#include "channels/ImeWindow.h"
 #include "channels/MsgShell.h"
 #include "channels/MsgSml.h"
 #include "desktop/MsgTray.h"
@@ -18,9 +21,11 @@
 #include "infra/CltNetSpd.h"
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
+#include "ports/CommandRunner.h"
 #include "ports/DesktopFacts.h"
 #include "ports/FolderPlugin.h"
 #include "ports/HandOver.h"
+#include "ports/ImeWindowView.h"
 #include "ports/MachineSettings.h"
 #include "ports/MessageBoxView.h"
 #include "ports/MessagePrompt.h"
@@ -84,6 +89,9 @@ struct TClientFormPorts {
     // folder plug-in (none: folder messages are dropped).
     const TTrafficMeterPorts* trafficMeter = nullptr;
     IFolderPlugin* folderPlugin = nullptr;
+    // The input-method window over the view, and the shell the video programs run in.
+    IImeWindowFactory* imeWindows = nullptr;
+    ICommandRunner* commands = nullptr;
 };
 
 // What the program entry read before the session window was set up.
@@ -92,6 +100,7 @@ struct TClientFormSettings {
     bool swapMouseButtons = false;
     int monitorMode = 0;
     int32_t logonTimeout = 30000;
+    std::filesystem::path programFolder;  // "vdebug.ini" and the video programs
 };
 
 class TfrmClientForm : public IRdpClientOwner, public IChannelHost {
@@ -122,6 +131,13 @@ public:
     void HideSessionWindow();
     void ShowSessionWindow();
     void ShowWholeScreen();
+    // The input-method window: made when the shell started or the session came
+    // back (unless the server's input method is used), gone at a disconnect.
+    void CreateImeWindow();
+    void FreeImeWindow();
+    // IMEW_CENTER: the window moved to another monitor outside seamless mode.
+    void CenterImeWindow();
+    void ProcessCustomMsg(const uint8_t* buffer, int32_t len);
 
     // The window's events.
     void Close();                       // the close request
@@ -152,6 +168,8 @@ public:
     TMsgFolder* MsgFolder() const { return msgFolder_.get(); }
     TCltNetSpd* NetSpd() const { return netSpd_.get(); }
     TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
+    TImeWindow* ImeWindow() const { return imeWindow_.get(); }
+    uint64_t ImeWindowHandle() const { return imeWindowHandle_; }
     TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
 
 private:
@@ -197,6 +215,9 @@ private:
     std::unique_ptr<TMsgSml> msgSml_;
     std::unique_ptr<TMsgTray> msgTray_;
     std::unique_ptr<TMsgFolder> msgFolder_;
+    std::unique_ptr<TCustomMessageHandler> customMsg_;
+    std::unique_ptr<TImeWindow> imeWindow_;
+    uint64_t imeWindowHandle_ = 0;
     TChannelRouter router_;
     std::unique_ptr<TCltNetSpd> netSpd_;
 

@@ -70,5 +70,26 @@ TEST(ProcessStarterPosix, ProgramThatCannotStartIsAFailure) {
     EXPECT_FALSE(starter.Start("", {}));
 }
 
+TEST(ProcessStarterPosix, ShellCommandRunsInItsFolderHiddenOrShown) {
+    // Where the command runs and where its output goes, reported through the FIFO.
+    char own[256] = {};
+    ASSERT_GT(::readlink("/proc/self/fd/1", own, sizeof own - 1), 0);
+    for (const bool shown : {false, true}) {
+        test::TempDir dir;
+        const auto fifo = dir.path() / "report";
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+        std::filesystem::create_directories(dir.path() / "vx_sdk");
+        dir.Write("vx_sdk/vstreamer", "#!/bin/sh\necho \"$(pwd) $(readlink /proc/$$/fd/1)\" > '" + fifo.string() + "'\n");
+        ::chmod((dir.path() / "vx_sdk/vstreamer").c_str(), 0700);
+
+        TProcessStarterPosix runner;
+        ASSERT_TRUE(runner.RunShellCommand("vx_sdk/vstreamer", dir.path().string(), shown));
+        const std::string report = ReadFifoToEnd(fifo, 10000);
+        EXPECT_EQ(report, dir.path().string() + " " + (shown ? std::string(own) : "/dev/null") + "\n");
+    }
+    TProcessStarterPosix runner;
+    EXPECT_FALSE(runner.RunShellCommand("true", "/nonexistent/folder", false));
+}
+
 }  // namespace
 }  // namespace kiv

@@ -7,6 +7,7 @@
 #include "session/RecordingControl.h"
 #include "session/SessionEvents.h"
 #include "support/FakeMachineSettings.h"
+#include "support/ImeFakes.h"
 #include "support/ManualClock.h"
 #include "support/MeterFakes.h"
 #include "support/SessionFakes.h"
@@ -50,6 +51,7 @@ protected:
         ports.trafficMeter = meterPorts.get();
         // The registration comes after the seamless preparation, before the progress dialog.
         ports.registerFileTypes = [this] { registrations.push_back(view.toolWindow && progress.caption.empty()); };
+        ports.imeWindows = &imeWindows;
         form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
         form->SetUp(line);
         return *form;
@@ -95,6 +97,7 @@ protected:
     test::FakeInterception interception;
     test::FakeStatusLink statusWindow;
     std::unique_ptr<TTrafficMeterPorts> meterPorts;
+    test::FakeImeWindows imeWindows;
     TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
     std::vector<bool> registrations;  // one per set-up: in its place?
@@ -124,6 +127,57 @@ TEST_F(ClientForm, TheNormalRoadToARunningApplication) {
     ASSERT_EQ(ReadU16(&report[3]), SHELL_TRAFFIC);
     EXPECT_EQ(ReadI32(&report[17]), 3000);
     EXPECT_EQ(ReadI32(&report[21]), 700);
+}
+
+TEST_F(ClientForm, TheInputMethodWindowLivesFromTheShellsStartToTheDisconnect) {
+    Start();
+    EXPECT_EQ(imeWindows.made, 0);
+    ReachShellStarted();
+    ASSERT_EQ(imeWindows.made, 1);
+    EXPECT_TRUE(imeWindows.seamless);
+    EXPECT_EQ(form->ImeWindowHandle(), 0x1A2Bu);
+    // The caret reaches it through the shell handler.
+    TBytes caret(18, 0);
+    caret[0] = 0x5A, caret[1] = 0x2E, caret[2] = 0x07;
+    WriteU16(&caret[3], SHELL_CARET);
+    WriteI16(&caret[5], 30), WriteI16(&caret[7], 40), WriteI16(&caret[9], 32), WriteI16(&caret[11], 56);
+    form->OnChannelReceivedData("CSML", caret);
+    ASSERT_EQ(imeWindows.last->carets.size(), 1u);
+    EXPECT_EQ(imeWindows.last->carets[0].height, 16);
+
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 0x101);
+    EXPECT_EQ(form->ImeWindow(), nullptr);
+    EXPECT_EQ(form->ImeWindowHandle(), 0u);
+    Event(MSG_WINLOGON_SESSION_RECONNECT, 7);
+    EXPECT_EQ(imeWindows.made, 2);
+    Event(MSG_WINLOGON_SESSION_RECONNECT, 7);
+    EXPECT_EQ(imeWindows.made, 2);  // the one there is takes the focus again
+    EXPECT_EQ(imeWindows.last->focused, 2);
+}
+
+TEST_F(ClientForm, CustomRequestsAreAnswered) {
+    Start();
+    ReachShellStarted();
+    TBytes request(kCustomMessageSize, 0);
+    std::copy(kCustomSignature.begin(), kCustomSignature.end(), request.begin());
+    WriteI32(&request[kCustomTypeOffset], CUSTOM_SERVER_ADDRESS);
+    form->OnChannelReceivedData("CSMP", request);
+    const auto& sent = control.Calls().back();
+    ASSERT_EQ(sent.name, "SendOnVirtualChannel:CSML");
+    EXPECT_EQ(std::get<TBytes>(sent.value).size(), 1032u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&std::get<TBytes>(sent.value)[kCustomTextOffset])), "srv");
+}
+
+TEST_F(ClientForm, NoInputMethodWindowWhenTheServersInputMethodIsUsed) {
+    for (const auto& [appTypeMode, useServerIme] : {std::pair{1, 0}, {2, 1}}) {
+        record.AppTypeMode = appTypeMode;
+        record.UseServerIME = useServerIme;
+        Start();
+        ReachShellStarted();
+        Event(MSG_WINLOGON_SESSION_RECONNECT, 7);
+        EXPECT_EQ(imeWindows.made, 0);
+        EXPECT_EQ(form->ImeWindowHandle(), 0u);
+    }
 }
 
 TEST_F(ClientForm, LaunchesWaitForTheShellThenGoAtOnce) {

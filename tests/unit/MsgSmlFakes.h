@@ -65,6 +65,7 @@ struct FakeTaskbar : ITaskbarWindows {
         active = window;
         return true;
     }
+    void SwitchToNextTaskWindow(TTaskbarHandle window) override { switchedFrom.push_back(window); }
     void CursorPos(int32_t& x, int32_t& y) const override {
         x = cursorX;
         y = cursorY;
@@ -78,7 +79,7 @@ struct FakeTaskbar : ITaskbarWindows {
 
     ITaskbarWindowEvents* sink = nullptr;
     std::map<TTaskbarHandle, Window> windows;
-    std::vector<TTaskbarHandle> created, destroyed;
+    std::vector<TTaskbarHandle> created, destroyed, switchedFrom;
     std::vector<std::u16string> titlesSet;
     TTaskbarHandle nextHandle = 0x5001;
     TTaskbarHandle active = 0;

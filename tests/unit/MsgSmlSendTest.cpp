@@ -85,6 +85,31 @@ TEST_F(SmlSend, ActivationCarriesTheActivationWord) {
     EXPECT_EQ(surface.activations, 3);  // the session window comes forward each time
 }
 
+TEST_F(SmlSend, AltTabOntoAButtonGoesOnToTheNextTask) {
+    TReconnectPolicy policy;
+    TMsgShell shell(host, desktop, nullptr, policy, TShellContext{3});
+    TKIVFile record;
+    TImeWindow ime(shell, record, nullptr, true);
+    sml->SetImeWindow(&ime);
+    const TImeKey altDown{true, true, true, 0}, altUp{false, true, true, 0};
+
+    // Alt held: the button activated by the switcher hands the activation back
+    // to the session window, and its deactivation goes on to the next task.
+    ime.OnKey(altDown);
+    taskbar.Raise(button, kTaskbarActivate, kActivateActive);
+    taskbar.Raise(button, kTaskbarActivate, kActivateInactive);
+    EXPECT_EQ(taskbar.switchedFrom, std::vector<TTaskbarHandle>{button});
+    EXPECT_FALSE(ime.AltTab);
+    EXPECT_EQ(Sent().size(), 1u);  // only the activation
+
+    // Used up; and an Alt that was let go switches nothing.
+    taskbar.Raise(button, kTaskbarActivate, kActivateInactive);
+    ime.OnKey(altDown);
+    ime.OnKey(altUp);
+    taskbar.Raise(button, kTaskbarActivate, kActivateInactive);
+    EXPECT_EQ(taskbar.switchedFrom.size(), 1u);
+}
+
 TEST_F(SmlSend, SizeNoticesTellRestoredFromMinimized) {
     for (uint64_t kind : {kSizeRestored, kSizeMinimized, kSizeMaximized, uint64_t{3}, uint64_t{4}})
         taskbar.Raise(button, kTaskbarSize, kind);

@@ -9,6 +9,7 @@
 #include <QWindow>
 
 #include <cstring>
+#include <set>
 
 #include "platform/qt/TaskbarWindow.h"
 #include "platform/qt/TaskbarWindowX11.h"
@@ -107,6 +108,16 @@ bool TQtTaskbarWindows::MinimizeTaskbarWindow(TTaskbarHandle handle) {
 bool TQtTaskbarWindows::IsActiveWindow(TTaskbarHandle handle) const {
     const TTaskbarWindow* window = Window(handle);
     return window && window->isActiveWindow();
+}
+
+void TQtTaskbarWindows::SwitchToNextTaskWindow(TTaskbarHandle handle) {
+    TTaskbarWindow* window = Window(handle);
+    if (!window || !OnX11()) return;
+    // The other taskbar windows stand for the same session: the switch passes them by.
+    std::set<uint32_t> own;
+    for (const auto& [_, other] : windows_)
+        if (other) own.insert(static_cast<uint32_t>(other->winId()));
+    ActivateNextTaskWindow(static_cast<uint32_t>(window->winId()), own);
 }
 
 bool TQtTaskbarWindows::ForceForegroundWindow(TTaskbarHandle handle) {

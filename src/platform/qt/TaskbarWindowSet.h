@@ -32,6 +32,7 @@ public:
     bool MinimizeTaskbarWindow(TTaskbarHandle window) override;
     bool IsActiveWindow(TTaskbarHandle window) const override;
     bool ForceForegroundWindow(TTaskbarHandle window) override;
+    void SwitchToNextTaskWindow(TTaskbarHandle window) override;
     void CursorPos(int32_t& x, int32_t& y) const override;
 
     std::optional<TIconImage> DecodePng(std::span<const uint8_t> bytes) const override;

@@ -6,12 +6,15 @@
 #include <poll.h>
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
+#include <vector>
 
 namespace kiv {
 
@@ -138,6 +141,61 @@ bool ActivateAsPager(QWindow& window, std::chrono::milliseconds timeout) {
                    reinterpret_cast<const char*>(&event));
     xcb_flush(c);
     return WaitUntil(c, timeout, [&] { return Cardinal(c, root, active).value_or(0) == id; });
+}
+
+}  // namespace kiv
+
+namespace kiv {
+
+namespace {
+
+std::vector<uint32_t> Cardinals(xcb_connection_t* c, xcb_window_t window, xcb_atom_t property) {
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 4096), nullptr);
+    std::vector<uint32_t> values;
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+}  // namespace
+
+uint32_t ActivateNextTaskWindow(uint32_t windowId, const std::set<uint32_t>& skipped) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return 0;
+    const xcb_window_t root = Root(c);
+    // Bottom to top: the windows after this one in the stacking order lie before it in the list.
+    const std::vector<uint32_t> stacking = Cardinals(c, root, Atom(c, "_NET_CLIENT_LIST_STACKING"));
+    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t skipTaskbar = Atom(c, "_NET_WM_STATE_SKIP_TASKBAR");
+    const xcb_atom_t hidden = Atom(c, "_NET_WM_STATE_HIDDEN");
+    std::size_t at = stacking.size();
+    for (std::size_t i = 0; i < stacking.size(); ++i)
+        if (stacking[i] == windowId) at = i;
+    for (std::size_t i = at; i-- > 0;) {
+        const uint32_t candidate = stacking[i];
+        if (skipped.count(candidate)) continue;
+        const std::vector<uint32_t> states = Cardinals(c, candidate, state);
+        const bool shownWithButton = std::find(states.begin(), states.end(), skipTaskbar) == states.end() &&
+                                     std::find(states.begin(), states.end(), hidden) == states.end();
+        if (!shownWithButton) continue;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = candidate;
+        event.type = Atom(c, "_NET_ACTIVE_WINDOW");
+        event.data.data32[0] = kSourcePager;
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        event.data.data32[2] = XCB_WINDOW_NONE;
+        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char*>(&event));
+        xcb_flush(c);
+        return candidate;
+    }
+    return 0;
 }
 
 }  // namespace kiv

@@ -5,6 +5,7 @@
 // follow the panel).
 #include <chrono>
 #include <cstdint>
+#include <set>
 #include <string>
 
 class QWindow;
@@ -21,5 +22,9 @@ uint32_t ActiveWindowId();
 // with source indication 2 to activate the window, and waits (at most timeout
 // again) until it is the active window. Answers whether it is.
 bool ActivateAsPager(QWindow& window, std::chrono::milliseconds timeout);
+// Asks the window manager (as a task switcher) to activate the first window
+// below this one in the stacking order that is shown, has a taskbar button and
+// is not among skipped. Answers its id, 0 when there is none.
+uint32_t ActivateNextTaskWindow(uint32_t windowId, const std::set<uint32_t>& skipped);
 
 }  // namespace kiv
