@@ -421,6 +421,57 @@ TEST_F(DemoShell, TypedTextShowsInTheActiveWindowAndWindowsMoveWhenAsked) {
     EXPECT_GT(moves[2].header.RegionSize, 0u) << "the region travels with every move";
 }
 
+TEST_F(DemoShell, TheCaretFollowsTheTypedTextAndImeTextIsRecorded) {
+    options.caret = true;
+    options.caretFlags = 0x20;
+    TDemoShell& shell = Started();
+    shell.OnReceive("CSML", ClientShell(0x0004, "APP0001"), now);
+    const auto carets = [&] {
+        std::vector<std::pair<TWindowRect, std::uint32_t>> found;
+        for (const auto& s : out.sent)
+            if (s.bytes.size() == 18 && ReadU16(s.bytes.data() + 3) == 0x1003)
+                found.push_back({TWindowRect{ReadI16(s.bytes.data() + 5), ReadI16(s.bytes.data() + 7),
+                                             ReadI16(s.bytes.data() + 9), ReadI16(s.bytes.data() + 11)},
+                                 ReadU32(s.bytes.data() + 13)});
+        return found;
+    };
+    ASSERT_EQ(carets().size(), 1u);
+    const TWindowRect window = desktop.Windows().back().rect;
+    const TWindowRect first = carets()[0].first;
+    EXPECT_TRUE(window.Contains(first.left, first.top) && window.Contains(first.right - 1, first.bottom - 1));
+    EXPECT_EQ(carets()[0].second, 0x20u);
+
+    // Four GBK bytes of text: the caret moves on by four cells; the text is recorded as it came.
+    shell.OnReceive("CSML", ClientShell(0x1002, "", 4, "\xD6\xD0\xCE\xC4"), now);
+    ASSERT_EQ(carets().size(), 2u);
+    EXPECT_EQ(carets()[1].first.left, first.left + 4 * 12);
+    EXPECT_EQ(carets()[1].first.top, first.top);
+    const auto typed = std::find_if(out.records.begin(), out.records.end(),
+                                    [](const TJson& j) { return j.value("event", "") == "ime-text"; });
+    ASSERT_NE(typed, out.records.end());
+    EXPECT_EQ((*typed)["hex"], "D6D0CEC4");
+    EXPECT_EQ((*typed)["value"], 4);
+    // An activation that moves nothing sends no caret again.
+    shell.OnReceive("CSML", ClientCommand(desktop.Windows().back().handle, SML_CMD_ACTIVATE, 1), now);
+    EXPECT_EQ(carets().size(), 2u);
+}
+
+TEST_F(DemoShell, CustomRequestsGoOutOnceTheShellStartedAndAnswersAreRecorded) {
+    options.askAddress = true;
+    options.startVideo = "192.168.1.9:8899|a|b|c|d";
+    TDemoShell& shell = Started();
+    std::vector<std::pair<std::int32_t, std::string>> custom;
+    for (const auto& s : out.sent)
+        if (s.bytes.size() == 1031 && s.bytes[0] == 0x03 && s.bytes[2] == 0x05)
+            custom.emplace_back(ReadI32(s.bytes.data() + 3), std::string(reinterpret_cast<const char*>(s.bytes.data() + 7)));
+    EXPECT_EQ(custom, (std::vector<std::pair<std::int32_t, std::string>>{{1, ""}, {2, "192.168.1.9:8899|a|b|c|d"}}));
+    shell.OnReceive("CSML", CustomMessage(1, "127.0.0.1"), now);
+    ASSERT_FALSE(out.records.empty());
+    EXPECT_EQ(out.records.back()["event"], "custom");
+    EXPECT_EQ(out.records.back()["type"], 1);
+    EXPECT_EQ(out.records.back()["text"], "127.0.0.1");
+}
+
 TEST_F(DemoShell, StressWindowsAllMoveAtTheRate) {
     options.stressWindows = 5;
     options.stressRateHz = 10;

@@ -115,7 +115,8 @@ TEST(ServerOptions, ReadsTheShellsOptions) {
          "shell-loading", "--stall-at", "auth", "--session-error", "307", "--app-run-error", "2", "--error-info",
          "0x3", "--drop-after-ms", "100", "--reconnect-policy", "30", "--reconnect-after-ms", "200",
          "--logoff-after-ms", "300", "--windows", "2", "--move-every-ms", "50", "--stress-windows", "10",
-         "--stress-rate", "30", "--multi-account", "--menu"});
+         "--stress-rate", "30", "--multi-account", "--menu", "--caret-flags", "0x20", "--ask-address",
+         "--start-video", "10.0.0.9:8899|a"});
     const TShellOptions& shell = options.shell;
     EXPECT_TRUE(shell.enabled);
     EXPECT_EQ(shell.authResult, 309);
@@ -135,6 +136,10 @@ TEST(ServerOptions, ReadsTheShellsOptions) {
     EXPECT_EQ(shell.stressRateHz, 30);
     EXPECT_TRUE(shell.multiAccount);
     EXPECT_TRUE(shell.menuAtStart);
+    EXPECT_TRUE(shell.caret);
+    EXPECT_EQ(shell.caretFlags, 0x20u);
+    EXPECT_TRUE(shell.askAddress);
+    EXPECT_EQ(shell.startVideo, "10.0.0.9:8899|a");
     EXPECT_FALSE(ParseServerOptions({"--port", "0", "--state-dir", "/s", "--no-shell"}).shell.enabled);
     EXPECT_EQ(ParseServerOptions({"--port", "0", "--state-dir", "/s", "--auth-result", "-5"}).shell.authResult, -5);
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "channels/ByteOrder.h"
+#include "channels/CustomMessages.h"
 #include "channels/MsgBase.h"
 #include "channels/ShellMessages.h"
 #include "session/SessionEvents.h"
@@ -184,6 +186,44 @@ void TDemoShell::StartShell(std::int64_t nowMs) {
     if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs);
     if (options_.stressWindows > 0) windows_.StartStress(options_.stressWindows, options_.stressRateHz, nowMs);
     if (options_.folderMessage) output_.Send("CSMT", *options_.folderMessage);
+    if (options_.askAddress) output_.Send("CSML", CustomMessage(CUSTOM_SERVER_ADDRESS, ""));
+    if (options_.startVideo) output_.Send("CSML", CustomMessage(CUSTOM_START_VIDEO, *options_.startVideo));
+}
+
+void TDemoShell::SendCaret() {
+    if (!options_.caret || state_ != TState::Running) return;
+    const std::optional<TWindowRect> caret = windows_.CaretRect();
+    if (!caret || caret == lastCaret_) return;
+    lastCaret_ = caret;
+    output_.Send("CSML", CaretMessage(*caret, options_.caretFlags));
+    TJson line;
+    line["event"] = "caret";
+    line["left"] = caret->left;
+    line["top"] = caret->top;
+    line["right"] = caret->right;
+    line["bottom"] = caret->bottom;
+    line["flags"] = options_.caretFlags;
+    output_.Record(std::move(line));
+}
+
+void TDemoShell::RecordImeText(const TBytes& message) {
+    TJson line;
+    line["event"] = "ime-text";
+    const std::string text = ImeTextBytes(message);
+    line["hex"] = ToHex(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    line["value"] = ReadI32(message.data() + kShellValueOffset);
+    output_.Record(std::move(line));
+}
+
+void TDemoShell::RecordCustom(const TBytes& message) {
+    constexpr std::size_t kTextOffset = 7;
+    TJson line;
+    line["event"] = "custom";
+    line["type"] = message.size() >= kTextOffset ? ReadI32(message.data() + 3) : 0;
+    std::string text;
+    for (std::size_t i = kTextOffset; i < message.size() && message[i] != 0; ++i) text += static_cast<char>(message[i]);
+    line["text"] = text;
+    output_.Record(std::move(line));
 }
 
 void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& parameter, std::int64_t nowMs) {
@@ -202,6 +242,7 @@ void TDemoShell::AnswerAppStart(const std::string& appId, const std::string& par
     const std::vector<std::int64_t> handles = windows_.StartApplication(appId, parameter, options_.windowsPerApp);
     if (options_.tray && !handles.empty()) tray_.AddIcons(handles.front(), appId);
     if (first && options_.menuAtStart) windows_.ShowMenuOnNewestWindow(nowMs);
+    SendCaret();
 }
 
 void TDemoShell::Logoff(std::int64_t nowMs) {
@@ -230,7 +271,11 @@ void TDemoShell::OnShellMessage(const TBytes& message, std::int64_t nowMs) {
             if (state_ != TState::Stalled) Logoff(nowMs);
             return;
         case SHELL_IME_TEXT:
-            if (state_ == TState::Running) windows_.TypedText(shell->text);
+            RecordImeText(message);
+            if (state_ == TState::Running) {
+                windows_.TypedText(ImeTextBytes(message));
+                SendCaret();
+            }
             return;
         default:
             return;
@@ -245,9 +290,14 @@ void TDemoShell::OnReceive(const std::string& channel, const TBytes& message, st
     if (StartsWith(message, kShellSignature)) {
         OnShellMessage(message, nowMs);
     } else if (StartsWith(message, kSmlSignature) && state_ == TState::Running) {
-        if (const auto command = ReadWindowCommand(message)) windows_.OnCommand(*command, nowMs);
+        if (const auto command = ReadWindowCommand(message)) {
+            windows_.OnCommand(*command, nowMs);
+            SendCaret();
+        }
     } else if (StartsWith(message, kTraySignature) && state_ == TState::Running) {
         if (const auto mouse = ReadTrayMouse(message)) tray_.OnMouse(*mouse);
+    } else if (StartsWith(message, kCustomSignature)) {
+        RecordCustom(message);
     }
 }
 

@@ -60,6 +60,10 @@ private:
     void Logoff(std::int64_t nowMs);
     void End(bool drop);
     void RecordState(const char* what);
+    // With --caret: the active window's caret, when it moved.
+    void SendCaret();
+    void RecordImeText(const TBytes& message);
+    void RecordCustom(const TBytes& message);
 
     const TShellOptions& options_;
     TShellSessions& sessions_;
@@ -73,6 +77,7 @@ private:
     bool mouseSeen_ = false;
     bool cookieSent_ = false;
     bool sessionErrorSent_ = false;
+    std::optional<TWindowRect> lastCaret_;
     std::vector<TTimer> timers_;  // by due time, ties in scheduling order
 };
 

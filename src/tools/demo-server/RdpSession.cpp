@@ -59,6 +59,13 @@ BOOL OnRefreshRect(rdpContext* context, BYTE count, const RECTANGLE_16* areas) {
 
 BOOL OnSuppressOutput(rdpContext*, BYTE, const RECTANGLE_16*) { return TRUE; }
 
+// What the client types as keys (the input-method window passes plain keys on).
+BOOL OnKeyboard(rdpInput* input, UINT16 flags, UINT16 code) {
+    const int extended = (flags & KBD_FLAGS_EXTENDED) ? 0x100 : 0;
+    SessionOf(input->context)->OnKey(code | extended, (flags & KBD_FLAGS_RELEASE) == 0);
+    return TRUE;
+}
+
 std::string SettingString(rdpSettings* settings, size_t id) {
     const char* value = freerdp_settings_get_string(settings, id);
     return value ? value : "";
@@ -149,6 +156,7 @@ bool TRdpSession::Start(int fd) {
     peer_->Activate = OnPeerActivate;
     peer_->update->RefreshRect = OnRefreshRect;
     peer_->update->SuppressOutput = OnSuppressOutput;
+    peer_->input->KeyboardEvent = OnKeyboard;
     return peer_->Initialize(peer_);
 }
 
@@ -255,6 +263,13 @@ void TRdpSession::Drop() {
 
 void TRdpSession::Repaint(const TWindowRect& area) {
     if (activated_) painter_.Paint(peer_, TArea{area.left, area.top, area.Width(), area.Height()});
+}
+
+void TRdpSession::OnKey(int code, bool down) {
+    TJson line = Line("key");
+    line["code"] = code;
+    line["down"] = down;
+    transcript_.Write(std::move(line));
 }
 
 void TRdpSession::Record(TJson line) {

@@ -60,6 +60,8 @@ public:
     bool OnLogon();
     bool OnActivate();
     void OnRefresh(const TArea& area);
+    // A key of the client: its scan code (+ 0x100 when extended), pressed or let go.
+    void OnKey(int code, bool down);
 
 private:
     bool Start(int fd);

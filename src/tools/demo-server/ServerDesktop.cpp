@@ -25,6 +25,12 @@ bool InText(const std::string& text, int left, int top, int x, int y) {
 
 }  // namespace
 
+TWindowRect BodyTextCaret(const TServerWindow& window, std::size_t line, std::size_t column) {
+    const int left = window.rect.left + kBodyTextLeft + static_cast<int>(column) * kCellWidth * kTextScale;
+    const int top = window.rect.top + kBodyTextTop + static_cast<int>(line) * kLineHeight;
+    return TWindowRect{left, top, left + 2, top + kCellHeight * kTextScale};
+}
+
 bool TServerWindow::Covers(int x, int y) const {
     if (minimized || !rect.Contains(x, y)) return false;
     if (region.empty()) return true;

@@ -72,4 +72,8 @@ inline constexpr std::uint32_t kWindowTextColour = 0x202020;
 inline constexpr std::uint32_t kInactiveTitleColour = 0x8A8A8A;
 inline constexpr int kTitleBarHeight = 22;
 
+// Where a caret stands before the column-th character of the window's body line
+// (2 pixels wide, a line of text high), in desktop pixels.
+TWindowRect BodyTextCaret(const TServerWindow& window, std::size_t line, std::size_t column);
+
 }  // namespace kiv::demo

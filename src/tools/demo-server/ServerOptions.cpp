@@ -116,6 +116,12 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
          [&](const std::string& v) { options.shell.stressWindows = ReadInt("--stress-windows", v, 1, 1000); }},
         {"--stress-rate", [&](const std::string& v) { options.shell.stressRateHz = ReadInt("--stress-rate", v, 1, 1000); }},
         {"--folder-message", [&](const std::string& v) { options.shell.folderMessage = ReadFolderMessage(v); }},
+        {"--caret-flags",
+         [&](const std::string& v) {
+             options.shell.caret = true;
+             options.shell.caretFlags = static_cast<std::uint32_t>(ReadNumber("--caret-flags", v, 0, UINT32_MAX));
+         }},
+        {"--start-video", [&](const std::string& v) { options.shell.startVideo = v; }},
     };
     const std::map<std::string, std::function<void()>> flags{
         {"--help", [&] { options.help = true; }},
@@ -126,6 +132,8 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--multi-account", [&] { options.shell.multiAccount = true; }},
         {"--menu", [&] { options.shell.menuAtStart = true; }},
         {"--tray", [&] { options.shell.tray = true; }},
+        {"--caret", [&] { options.shell.caret = true; }},
+        {"--ask-address", [&] { options.shell.askAddress = true; }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -205,7 +213,8 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
   events are answered: activate raises (or restores, or minimizes), close
   destroys, the window menu shows a popup menu at the cursor for 5s. SHELL_EXIT
   gets MSG_WINLOGON_SESSION_LOGOFF and a close 500ms later. Text typed in the
-  client's input-method window shows in the active window.
+  client's input-method window (SHELL_IME_TEXT) shows in the active window and
+  is recorded.
   Shell messages: 5A 2E 07, Type (u16), Param1 (i32), Param2 (i32), zeros to
   18 bytes.
   --no-shell              no shell: only the scenario's rules speak
@@ -250,6 +259,15 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
                           (hex bytes starting with the signature 3FEE04) on
                           CSMT; the client's folder plug-in answers on CSMT,
                           recorded as a "recv" line of channel CSMT
+  --caret                 SHELL_CARET (0x1003) at the end of the active window's
+                          typed text whenever that moves (a window opens or is
+                          activated, text arrives)
+  --caret-flags N         the carets' flags (0x20: a password field); implies
+                          --caret
+  --ask-address           once the shell started: CUSTOM_SERVER_ADDRESS (03 EF 05,
+                          type 1, 1031 bytes); the answer is recorded
+  --start-video TEXT      once the shell started: CUSTOM_START_VIDEO (type 2)
+                          with TEXT ("ADDRESS:PORT|...")
 
 transcript lines (each ends with "time_ms", milliseconds since the server
 started; lines about a connection also have "connection", 1, 2, ... in
@@ -276,6 +294,11 @@ accept order):
       action: add, modify, delete (a tray icon message the shell sent)
   {"event":"tray-mouse","window","id","callback","message","x","y"}
       a mouse message of the client on a tray icon (message 0x201 ... 0x208)
+  {"event":"caret","left","top","right","bottom","flags"}   a caret sent
+  {"event":"ime-text","hex","value"}   SHELL_IME_TEXT: the text's bytes, Value
+  {"event":"key","code","down"}        a key of the client (scan code, extended
+                                       keys + 0x100)
+  {"event":"custom","type","text"}     a custom message of the client
   routing_token_hex: the exact routing-token bytes of the client's X.224
   Connection Request (CR LF included), upper-case hex, "" when none.
 

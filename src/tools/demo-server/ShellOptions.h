@@ -49,6 +49,10 @@ struct TShellOptions {
     // A folder-family message sent on CSMT once the shell started; the client's
     // plug-in answers on CSMT (recorded as any received message).
     std::optional<std::vector<std::uint8_t>> folderMessage;
+    bool caret = false;               // SHELL_CARET at the active window's typed text
+    std::uint32_t caretFlags = 0;     // 0x20: the caret is in a password field
+    bool askAddress = false;          // CUSTOM_SERVER_ADDRESS once the shell started
+    std::optional<std::string> startVideo;  // CUSTOM_START_VIDEO with this text once the shell started
 
     friend bool operator==(const TShellOptions&, const TShellOptions&) = default;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <string_view>
 
 #include "channels/SmlMessages.h"
 #include "tools/demo-server/DemoIcon.h"
@@ -10,6 +11,10 @@
 namespace kiv::demo {
 
 namespace {
+
+// The body line that shows what the client typed.
+constexpr std::size_t kTypedLine = 3;
+constexpr std::string_view kTypedPrefix = "TYPED ";
 
 constexpr std::array<std::uint32_t, 4> kAppColours{0x2F6FB0, 0x2E8B57, 0xB5533C, 0x7A4FA3};
 constexpr int kCornerRadius = 8;
@@ -254,11 +259,21 @@ void TShellWindows::TypedText(const std::string& text) {
     auto& windows = desktop_.Windows();
     for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         if (it->kind != TWindowKind::Application || it->minimized) continue;
-        while (it->lines.size() < 4) it->lines.emplace_back();
-        it->lines[3] = "TYPED " + text.substr(0, 24);
+        while (it->lines.size() <= kTypedLine) it->lines.emplace_back();
+        it->lines[kTypedLine] = std::string(kTypedPrefix) + text.substr(0, 24);
         output_.Repaint(it->rect);
         return;
     }
+}
+
+std::optional<TWindowRect> TShellWindows::CaretRect() const {
+    const auto& windows = desktop_.Windows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+        if (it->kind != TWindowKind::Application || it->minimized) continue;
+        const std::size_t column = it->lines.size() > kTypedLine ? it->lines[kTypedLine].size() : kTypedPrefix.size();
+        return BodyTextCaret(*it, kTypedLine, column);
+    }
+    return std::nullopt;
 }
 
 void TShellWindows::MoveTo(TServerWindow& window, TWindowRect rect, bool record) {

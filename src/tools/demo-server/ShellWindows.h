@@ -45,6 +45,8 @@ public:
     void OnCommand(const TWindowCommand& command, std::int64_t nowMs);
     // Text typed in the client's input-method window lands in the active window.
     void TypedText(const std::string& text);
+    // The caret of the active window: after its typed text. None without a window.
+    std::optional<TWindowRect> CaretRect() const;
     // A popup menu at (x, y) for the window `owner` (0: none).
     void ShowMenu(int x, int y, std::int64_t owner, std::int64_t nowMs);
     // The menu inside the body of the newest application window.

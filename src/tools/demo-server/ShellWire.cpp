@@ -33,6 +33,34 @@ TBytes ReconnectPolicyMessage(bool enabled, int limitSeconds) {
     return out;
 }
 
+TBytes CaretMessage(const TWindowRect& caret, std::uint32_t flags) {
+    TBytes out = NewServerMessage(SHELL_CARET);
+    const auto clamp = [](int v) { return static_cast<std::int16_t>(std::clamp(v, -32768, 32767)); };
+    WriteI16(out.data() + 5, clamp(caret.left));
+    WriteI16(out.data() + 7, clamp(caret.top));
+    WriteI16(out.data() + 9, clamp(caret.right));
+    WriteI16(out.data() + 11, clamp(caret.bottom));
+    WriteU32(out.data() + 13, flags);
+    return out;
+}
+
+TBytes CustomMessage(std::int32_t type, const std::string& text) {
+    constexpr std::size_t kTextOffset = 7, kTextSize = 1024;
+    TBytes out(kTextOffset + kTextSize, 0);
+    std::copy(kCustomSignature.begin(), kCustomSignature.end(), out.begin());
+    WriteI32(out.data() + 3, type);
+    std::copy_n(text.begin(), std::min(text.size(), kTextSize - 1), out.begin() + kTextOffset);
+    return out;
+}
+
+std::string ImeTextBytes(const TBytes& message) {
+    if (message.size() < static_cast<std::size_t>(kShellTextOffset)) return {};
+    const std::int32_t value = ReadI32(message.data() + kShellValueOffset);
+    const std::size_t room = message.size() - kShellTextOffset;
+    const std::size_t length = value < 0 ? 0 : std::min<std::size_t>(static_cast<std::size_t>(value), room);
+    return std::string(reinterpret_cast<const char*>(message.data() + kShellTextOffset), length);
+}
+
 std::optional<TClientShellMessage> ReadClientShellMessage(const TBytes& message) {
     if (message.size() < static_cast<std::size_t>(kShellMinimumLen)) return std::nullopt;
     if (!std::equal(kShellSignature.begin(), kShellSignature.end(), message.begin())) return std::nullopt;
