@@ -9,13 +9,14 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "infra/CodePage.h"
+#include "channels/Watermark.h"
 #include "infra/DebugLog.h"
 #include "infra/IniImage.h"
 #include "infra/LanguageStyle.h"
 #include "infra/TextFormat.h"
 #include "launch/ConnectionFileReader.h"
 #include "launch/FileTypeRegistration.h"
+#include "launch/VdebugIni.h"
 #include "launch/PortalAnswer.h"
 #include "launch/PortalFetch.h"
 #include "platform/freerdp/FreeRdpControl.h"
@@ -35,6 +36,7 @@
 #include "platform/qt/KivMessageBoxDialog.h"
 #include "platform/qt/QtCertificatePrompt.h"
 #include "platform/qt/QtDesktopFacts.h"
+#include "platform/qt/QtImeWindows.h"
 #include "platform/qt/QtMainLoop.h"
 #include "platform/qt/QtMessagePrompt.h"
 #include "platform/qt/QtTimerFactory.h"
@@ -45,6 +47,7 @@
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
 #include "platform/qt/TrayIconSet.h"
+#include "platform/qt/WatermarkOverlay.h"
 #include "platform/qt/X11Atoms.h"
 #include "infra/CltNetSpd.h"
 #include "session/ClientForm.h"
@@ -116,6 +119,8 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     surface_ = std::make_unique<TQtSeamlessSurface>(*window_);
     trayIcons_ = std::make_unique<TQtTrayIcons>();
     iconFiles_ = std::make_unique<TQtIconFileDecoder>();
+    imeWindows_ = std::make_unique<TQtImeWindows>(*window_, *desktopView_, surface_.get(),
+                                                  ReadVdebugSetting(programFolder_, "showrdp", 1) == 0);
     commands_ = std::make_unique<TLocalCommandServer>(*mainLoop_, [this](const std::string& line) { OnControlLine(line); });
 }
 
@@ -209,6 +214,10 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
                                                 static_cast<int>(QGuiApplication::screens().size()));
     settings.logonTimeout = logonTimeout_;
     settings.swapMouseButtons = PointerButtonsSwapped();
+    settings.programFolder = programFolder_;
+    // The watermark lies over the view, whatever input method the session uses.
+    if (const std::string watermark = WatermarkDisplayText(record_); !watermark.empty())
+        new TWatermarkOverlay(desktopView_, QString::fromStdString(watermark));
 
     TClientFormPorts ports{*control_, *window_, *progress_, MessageBox(), Prompt(), *timers_, *this, *machine_,
                            *desktop_, *handOver_, *processes_};
@@ -219,6 +228,8 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.iconDecoder = taskbar_.get();
     ports.trayIcons = trayIcons_.get();
     ports.trayIconDecoder = iconFiles_.get();
+    ports.imeWindows = imeWindows_.get();
+    ports.commands = processes_.get();
     ports.fingerPrint = [this] { return GetFingerPrint(*machineFacts_, programFolder_ / "KivClient.ini"); };
     ports.runRepairTool = [this](const std::string& mode) { return RunRepairTool(programFolder_, mode); };
     ports.registerFileTypes = [this] {

@@ -35,6 +35,7 @@ class TQtTrayIcons;
 class TQtIconFileDecoder;
 class TQtTimerFactory;
 class TRemoteDesktopView;
+class TQtImeWindows;
 class TSessionEndWatcher;
 class TSessionWindow;
 class TStatusWindowLink;
@@ -101,6 +102,7 @@ private:
     std::unique_ptr<TQtSeamlessSurface> surface_;
     std::unique_ptr<TQtTrayIcons> trayIcons_;  // outlive the form: its tray handler owns icons
     std::unique_ptr<TQtIconFileDecoder> iconFiles_;
+    std::unique_ptr<TQtImeWindows> imeWindows_;
     std::unique_ptr<TfrmClientForm> form_;
     std::unique_ptr<TSessionEndWatcher> sessionEnd_;
     bool quitting_ = false;

@@ -47,9 +47,17 @@ bool TImeWindow::OnKey(const TImeKey& key) {
                       static_cast<unsigned>(key.character), key.fromKeyboard ? 0u : 1u);
         WriteLog(line);
     }
+    if (!key.press) {
+        // The release of a key whose press the input method took goes with it.
+        if (key.code != 0 && keysAtView_.erase(key.code) == 0) return true;
+        return false;
+    }
     // Keys of the keyboard go to the session as keys; only what the input method
     // types, or what comes while it composes, is text.
-    if (!key.press || key.character == 0 || (key.fromKeyboard && !ImeProcessing)) return false;
+    if (key.character == 0 || (key.fromKeyboard && !ImeProcessing)) {
+        if (key.code != 0) keysAtView_.insert(key.code);
+        return false;
+    }
     OnCharacter(key.character);
     return true;
 }

@@ -8,6 +8,7 @@
 // It also notes the Alt key for the task switch of the seamless taskbar windows.
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "channels/MsgShell.h"
@@ -64,6 +65,7 @@ private:
 
     TMsgShell& shell_;
     const TKIVFile& record_;
+    std::set<uint32_t> keysAtView_;  // pressed keys the view was given: their releases follow them
     std::unique_ptr<IImeWindowView> view_;  // last: it goes first, while the logic it reports to stands
 };
 

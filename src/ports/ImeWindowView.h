@@ -17,6 +17,7 @@ struct TImeKey {
     bool altKey = false;        // the Alt key itself
     bool fromKeyboard = true;   // false: made by the input method, with no key of the keyboard behind it
     char32_t character = 0;     // the character it types; 0: none
+    uint32_t code = 0;          // the keyboard's code of the key; 0: none
 };
 
 // What the window reports to its logic.

@@ -102,6 +102,16 @@ TEST_F(ImeWindow, WhatTheKeyboardTypesGoesToTheViewUnlessTheInputMethodComposes)
     EXPECT_EQ(ime->PendingText, "x");
 }
 
+TEST_F(ImeWindow, AKeyReleaseFollowsItsPress) {
+    Make();
+    const auto key = [](bool press, uint32_t code) { return TImeKey{press, false, true, U'z', code}; };
+    EXPECT_FALSE(ime->OnKey(key(true, 52)));   // to the view
+    EXPECT_FALSE(ime->OnKey(key(false, 52)));  // and its release too
+    // The input method took the press of this key (the window never saw it): its release stays here.
+    EXPECT_TRUE(ime->OnKey(key(false, 43)));
+    EXPECT_FALSE(ime->OnKey(key(false, 0)));  // a release without a code cannot be paired: the view decides
+}
+
 TEST_F(ImeWindow, DoubleByteCharactersAndPastesGoAtOnceAfterWhatWasTyped) {
     Make();
     view->clipboard = u"粘贴";
