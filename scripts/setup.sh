@@ -13,7 +13,7 @@ PACKAGES=(
   freerdp2-dev freerdp2-x11 winpr-utils qt6-base-dev
   libxcb1-dev libxcb-shape0 xvfb openbox tint2 x11-utils xdotool imagemagick wmctrl xcompmgr fonts-noto-cjk
   xdg-utils desktop-file-utils shared-mime-info xrdp tigervnc-standalone-server
-  libopencc-dev
+  libopencc-dev fcitx5 fcitx5-pinyin fcitx5-frontend-qt6 dbus-daemon dbus-bin
 )
 
 missing=()

@@ -215,6 +215,21 @@ TEST(TaskbarWindowOnX11Child, ButtonsTitlesActivationAndTheShape) {
     EXPECT_TRUE(windows.WindowExists(h));
     EXPECT_TRUE(x.Listed(id));
 
+    // Alt+Tab that lands on a button goes on to the next task below it: past the
+    // session's other buttons, to a window of its own.
+    QWidget local;
+    local.setWindowTitle("local");
+    local.setGeometry(600, 400, 200, 100);
+    local.show();
+    ASSERT_TRUE(WaitFor([&] { return x.Listed(static_cast<uint32_t>(local.winId())); }, 10000));
+    const TTaskbarHandle other = windows.CreateTaskbarWindow("TKiv4098", nullptr, u"Other");
+    ASSERT_TRUE(WaitFor([&] { return x.Listed(static_cast<uint32_t>(other)); }, 10000));
+    ASSERT_TRUE(windows.ForceForegroundWindow(h));
+    windows.SwitchToNextTaskWindow(h);
+    EXPECT_TRUE(WaitFor([&] { return x.ActiveWindow() == static_cast<uint32_t>(local.winId()); }, 10000))
+        << "active: " << x.ActiveWindow();
+    windows.DestroyTaskbarWindow(other);
+
     // Destroyed: the button goes.
     windows.DestroyTaskbarWindow(h);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
