@@ -208,7 +208,11 @@ INSTANTIATE_TEST_SUITE_P(
                       TConversionRun{"[Local Property]\nCodeConversion=1\n", "A4A4A4E5", "B4FAB8D5"}));
 
 TEST_F(ImeEndToEnd, APasswordFieldGetsPlainKeysOnly) {
-    Start({"--caret-flags", "0x20"}, "");
+    Start({"--caret-flags", "0x20", "--ask-address"}, "");
+    // (The server's question for its address is answered on the way.)
+    ASSERT_TRUE(test::WaitFor([&] { return !harness.TranscriptEvents("custom").empty(); }, 5s));
+    EXPECT_EQ(harness.TranscriptEvents("custom")[0]["type"], 1);
+    EXPECT_EQ(harness.TranscriptEvents("custom")[0]["text"], "127.0.0.1");
     Xdotool({"type", "--delay", "40", "zhongwen"});
     Xdotool({"key", "space"});
     // Nine keys, "n" twice: each pressed and let go at the server.
