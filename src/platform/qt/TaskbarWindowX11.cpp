@@ -53,6 +53,20 @@ std::optional<uint32_t> Cardinal(xcb_connection_t* c, xcb_window_t window, xcb_a
     return value;
 }
 
+// _NET_ACTIVE_WINDOW as a pager (or a task switcher) asks it of the window manager.
+void AskToActivate(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, xcb_atom_t activeWindow) {
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window;
+    event.type = activeWindow;
+    event.data.data32[0] = kSourcePager;
+    event.data.data32[1] = XCB_CURRENT_TIME;
+    event.data.data32[2] = XCB_WINDOW_NONE;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&event));
+}
+
 struct TConnectionCloser {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
 };
@@ -129,16 +143,7 @@ bool ActivateAsPager(QWindow& window, std::chrono::milliseconds timeout) {
         return managed;
     });
 
-    xcb_client_message_event_t event{};
-    event.response_type = XCB_CLIENT_MESSAGE;
-    event.format = 32;
-    event.window = id;
-    event.type = active;
-    event.data.data32[0] = kSourcePager;
-    event.data.data32[1] = XCB_CURRENT_TIME;
-    event.data.data32[2] = XCB_WINDOW_NONE;
-    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                   reinterpret_cast<const char*>(&event));
+    AskToActivate(c, root, id, active);
     xcb_flush(c);
     return WaitUntil(c, timeout, [&] { return Cardinal(c, root, active).value_or(0) == id; });
 }
@@ -182,16 +187,7 @@ uint32_t ActivateNextTaskWindow(uint32_t windowId, const std::set<uint32_t>& ski
         const bool shownWithButton = std::find(states.begin(), states.end(), skipTaskbar) == states.end() &&
                                      std::find(states.begin(), states.end(), hidden) == states.end();
         if (!shownWithButton) continue;
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = candidate;
-        event.type = Atom(c, "_NET_ACTIVE_WINDOW");
-        event.data.data32[0] = kSourcePager;
-        event.data.data32[1] = XCB_CURRENT_TIME;
-        event.data.data32[2] = XCB_WINDOW_NONE;
-        xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                       reinterpret_cast<const char*>(&event));
+        AskToActivate(c, root, candidate, Atom(c, "_NET_ACTIVE_WINDOW"));
         xcb_flush(c);
         return candidate;
     }
