@@ -34,6 +34,7 @@ struct Taskbar : ITaskbarWindows {
     bool MinimizeTaskbarWindow(TTaskbarHandle) override { return true; }
     bool IsActiveWindow(TTaskbarHandle) const override { return false; }
     bool ForceForegroundWindow(TTaskbarHandle) override { return true; }
+    void SwitchToNextTaskWindow(TTaskbarHandle) override {}
     void CursorPos(int32_t& x, int32_t& y) const override { x = y = 0; }
     TTaskbarHandle next = 1;
 };

@@ -60,6 +60,7 @@ struct Taskbar : ITaskbarWindows {
         active = window;
         return true;
     }
+    void SwitchToNextTaskWindow(TTaskbarHandle) override {}
     void CursorPos(int32_t& x, int32_t& y) const override {
         x = 1000;
         y = -700;

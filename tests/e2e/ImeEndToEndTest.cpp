@@ -9,7 +9,7 @@
 #include <regex>
 #include <thread>
 
-#include "ClientSessionHarness.h"
+#include "support/ClientSessionHarness.h"
 #include "launch/CredentialCodec.h"
 
 namespace kiv {
