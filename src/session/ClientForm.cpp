@@ -82,6 +82,16 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
     customMsg_ = std::make_unique<TCustomMessageHandler>(
         *msgShell_, record_, ports_.commands, ports_.timers,
         TCustomMessageHandler::TContext{settings_.programFolder, [this] { return imeWindowHandle_; }});
+    if (record_.ScreenFull != 3 && ports_.frameView) {
+        frame_ = std::make_unique<TDesktopFrame>(
+            TDesktopFramePorts{*ports_.frameView, ports_.view, ports_.timers, ports_.usb, ports_.hotKey}, record_,
+            settings_.monitorMode, settings_.hotKeyIndex,
+            TDesktopFrameHost{[this] { ShowSessionWindow(); },
+                              [this] { OnWindowMessage(kMsgDisconnectQuestion, ""); },
+                              [this](int32_t width, int32_t height) {
+                                  if (msgShell_) msgShell_->SendShellValues(SHELL_DESKTOP_SIZE, width, height);
+                              }});
+    }
     router_.SetRdpClient(rdpClient_.get());
     TChannelRouter::THandlers handlers;
     handlers.shell = msgShell_.get();
@@ -94,6 +104,7 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
     InitProgram(commandLine);
     if (handedOver_.empty()) {
         ports_.view.PlaceWindow();
+        if (frame_) frame_->LayoutToolbar();
         ports_.view.SetVisible(true);
     }
 }
@@ -237,6 +248,7 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
             msgShell_->SendShellCommand(SHELL_MOUSE_SWAP);
             break;
         case MSG_WINLOGON_SHELL_STARTED:
+            if (frame_) frame_->ActivateHotKey();
             shellok_ = true;
             Status(Lookup("KIVStartingShellOK"));
             CreateImeWindow();
@@ -610,6 +622,7 @@ void TfrmClientForm::Shutdown() {
         router_.SetHandlers({});
         router_.SetRdpClient(nullptr);
         msgFolder_.reset();
+        frame_.reset();
         msgTray_.reset();
         customMsg_.reset();
         msgSml_.reset();

@@ -24,6 +24,8 @@
 #include "ports/CommandRunner.h"
 #include "ports/DesktopFacts.h"
 #include "ports/FolderPlugin.h"
+#include "ports/FrameView.h"
+#include "ports/GlobalHotKey.h"
 #include "ports/HandOver.h"
 #include "ports/ImeWindowView.h"
 #include "ports/MachineSettings.h"
@@ -37,6 +39,7 @@
 #include "ports/Timer.h"
 #include "ports/TrayIcons.h"
 #include "ports/UsbLibrary.h"
+#include "session/DesktopFrame.h"
 #include "session/KivMessageBox.h"
 #include "proxy/PortMapper.h"
 #include "session/RdpClient.h"
@@ -92,6 +95,10 @@ struct TClientFormPorts {
     // The input-method window over the view, and the shell the video programs run in.
     IImeWindowFactory* imeWindows = nullptr;
     ICommandRunner* commands = nullptr;
+    // The frame around a whole remote desktop (every mode but seamless), and
+    // the desktop's hot keys for its monitor hot key.
+    IFrameView* frameView = nullptr;
+    IGlobalHotKey* hotKey = nullptr;
 };
 
 // What the program entry read before the session window was set up.
@@ -99,6 +106,7 @@ struct TClientFormSettings {
     TRdpClientSettings rdp;
     bool swapMouseButtons = false;
     int monitorMode = 0;
+    int hotKeyIndex = 6;  // the monitor hot key's letter, 0 = A
     int32_t logonTimeout = 30000;
     std::filesystem::path programFolder;  // "vdebug.ini" and the video programs
 };
@@ -170,6 +178,7 @@ public:
     TfrmStepInfo* StepInfo() const { return stepInfo_.get(); }
     TImeWindow* ImeWindow() const { return imeWindow_.get(); }
     uint64_t ImeWindowHandle() const { return imeWindowHandle_; }
+    TDesktopFrame* Frame() const { return frame_.get(); }
     TReconnectPolicy& ReconnectPolicy() { return reconnectPolicy_; }
 
 private:
@@ -218,6 +227,7 @@ private:
     std::unique_ptr<TCustomMessageHandler> customMsg_;
     std::unique_ptr<TImeWindow> imeWindow_;
     uint64_t imeWindowHandle_ = 0;
+    std::unique_ptr<TDesktopFrame> frame_;
     TChannelRouter router_;
     std::unique_ptr<TCltNetSpd> netSpd_;
 

@@ -44,6 +44,13 @@ TEST(WindowPlacement, FullScreenAndMonitorModes) {
     EXPECT_TRUE(Same(CenterOnMonitor(TRect{0, 0, 280, 24}, 1, kTwo), TRect{2420, 500, 280, 24}));
 }
 
+TEST(WindowPlacement, TwoMonitorsOfEqualWidthTakeTheFirst) {
+    const std::vector<TMonitor> equal{{{0, 0, 1280, 800}, {0, 0, 1280, 770}}, {{1280, 0, 1280, 1024}, {1280, 0, 1280, 1024}}};
+    TKIVFile seamless;
+    seamless.ScreenFull = 3;
+    EXPECT_TRUE(Same(PlaceWindow(seamless, 3, equal).rect, equal[0].workArea));
+}
+
 TEST(WindowPlacement, MonitorAndHotKeySettings) {
     EXPECT_EQ(NormaliseMonitorMode(-1, 2), 3);
     EXPECT_EQ(NormaliseMonitorMode(-1, 1), 0);
