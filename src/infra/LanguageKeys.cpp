@@ -34,6 +34,13 @@ const std::vector<TLanguageKey>& LanguageKeys() {
         {"TEXT", "VYNDisconnect"},
         {"TEXT", "ClientExitInfo"},
 
+        // Tooltips of the full-desktop toolbar's buttons.
+        {"TEXT", "ToolbarPin"},
+        {"TEXT", "ToolbarDevices"},
+        {"TEXT", "ToolbarMinimize"},
+        {"TEXT", "ToolbarMaximize"},
+        {"TEXT", "ToolbarClose"},
+
         // A connection that cannot be set up, and the repair offer.
         {"TEXT", "KIVConfigParamErr"},
         {"TEXT", "L_TryToFix_Message"},

@@ -19,6 +19,11 @@ enum class TToolbarDock {
     Hidden,
 };
 
+// The buttons' tooltips, UTF-8.
+struct TToolbarHints {
+    std::string hold, menu, minimize, maximize, close;
+};
+
 struct TToolbarLayout {
     TToolbarDock dock = TToolbarDock::Hidden;
     // Floating: the toolbar's rectangle in the window. Docked: the height (the
@@ -28,6 +33,7 @@ struct TToolbarLayout {
     int32_t desktopMargin = 0;    // the desktop panel's inner margin on every side
     int32_t borderPenWidth = 0;   // the desktop panel's border line; 0: none
     std::string caption;          // the title, UTF-8
+    TToolbarHints hints;
 };
 
 enum class TFrameCursor { Arrow, SizeNWSE, SizeNESW, SizeWE, SizeNS };

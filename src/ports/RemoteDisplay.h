@@ -44,6 +44,11 @@ public:
     // code); the control maps it to the RDP scancode of the keyboard layout.
     virtual void SendKeyEvent(uint32_t x11Keycode, bool down) = 0;
     virtual void SendUnicodeKey(uint16_t codeUnit, bool down) = 0;
+
+    // GUI thread. Asks the server for a desktop of this size, where it offers
+    // a way to change it while the session runs; false when there is none (yet).
+    // A new size, when granted, arrives as OnDesktopResized.
+    virtual bool RequestDesktopSize(int32_t width, int32_t height) { return false; }
 };
 
 }  // namespace kiv

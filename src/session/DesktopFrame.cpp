@@ -4,11 +4,18 @@
 
 #include "infra/CodePage.h"
 #include "infra/DebugLog.h"
+#include "infra/LanguageStyle.h"
 #include "session/DropDownToolbar.h"
 #include "session/FrameBorder.h"
 #include "session/ToolbarLayout.h"
 
 namespace kiv {
+
+namespace {
+
+std::string Lookup(std::string_view key) { return LanguageStyle() ? LanguageStyle()->GetText(key) : std::string(); }
+
+}  // namespace
 
 TDesktopFrame::TDesktopFrame(TDesktopFramePorts ports, TKIVFile& record, int monitorMode, int hotKeyIndex,
                              TDesktopFrameHost host)
@@ -27,6 +34,8 @@ TDesktopFrame::~TDesktopFrame() {
 
 void TDesktopFrame::LayoutToolbar() {
     layout_ = ToolbarLayoutFor(record_.ScreenFull, ports_.view.WindowRect().width, SystemToUtf8(record_.AppName));
+    layout_.hints = TToolbarHints{Lookup("ToolbarPin"), Lookup("ToolbarDevices"), Lookup("ToolbarMinimize"),
+                                  Lookup("ToolbarMaximize"), Lookup("ToolbarClose")};
     ports_.view.ApplyToolbarLayout(layout_);
 }
 

@@ -7,11 +7,13 @@ namespace kiv {
 
 class TFreeRdpSession;
 class TFreeRdpDisplay;
+class TFreeRdpDisplayControl;
 
 struct TKivRdpContext {
     rdpContext base;  // must come first: the library allocates ContextSize bytes and uses the start
     TFreeRdpSession* session;
     TFreeRdpDisplay* display;
+    TFreeRdpDisplayControl* displayControl;
 };
 
 inline TKivRdpContext* KivContext(rdpContext* context) { return reinterpret_cast<TKivRdpContext*>(context); }

@@ -63,6 +63,7 @@ void TFreeRdpControl::Connect() {
     try {
         session_ = std::make_unique<TFreeRdpSession>(PlanRdpConnection(settings_, environment), options_.connectTimeout,
                                                      loop_, static_cast<ISessionObserver&>(*this));
+        session_->EnableDisplayControl(options_.displayControl);
         session_->Start();
     } catch (const std::exception& e) {
         if (DebugSwitches[dmMain]) WriteLog(std::string("[TFreeRdpControl.Connect]Exception:") + e.what());
@@ -99,6 +100,10 @@ void TFreeRdpControl::SendKeyEvent(uint32_t x11Keycode, bool down) {
 
 void TFreeRdpControl::SendUnicodeKey(uint16_t codeUnit, bool down) {
     if (session_) session_->Display().SendUnicodeKey(codeUnit, down);
+}
+
+bool TFreeRdpControl::RequestDesktopSize(int32_t width, int32_t height) {
+    return session_ && options_.displayControl && session_->RequestDesktopSize(width, height);
 }
 
 void TFreeRdpControl::OnSessionConnecting() {

@@ -28,6 +28,8 @@ struct TFreeRdpControlOptions {
     std::string configPath;  // FreeRDP's own folder (known hosts); default: the user folder + "freerdp"
     std::chrono::milliseconds connectTimeout{20000};
     std::string homeFolder;  // shared as drive "home" with drive redirection; default $HOME
+    // Ask for the display-control channel, so the desktop can follow the view's size.
+    bool displayControl = false;
 };
 
 class TFreeRdpControl final : public IRemoteDesktopControl,
@@ -104,6 +106,10 @@ public:
     void SendMouseEvent(uint16_t flags, int32_t x, int32_t y) override;
     void SendKeyEvent(uint32_t x11Keycode, bool down) override;
     void SendUnicodeKey(uint16_t codeUnit, bool down) override;
+    bool RequestDesktopSize(int32_t width, int32_t height) override;
+
+    // Before Connect: whether the desktop may follow the view's size.
+    void SetDisplayControl(bool enabled) { options_.displayControl = enabled; }
 
 private:
     // ISessionObserver: the connection's events, on the GUI thread.

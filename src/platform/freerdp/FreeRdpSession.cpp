@@ -173,7 +173,9 @@ void TFreeRdpSession::Run() {
     TKivRdpContext* context = KivContext(instance);
     context->session = this;
     context->display = &display_;
+    context->displayControl = &displayControl_;
     PubSub_SubscribeErrorInfo(instance->context->pubSub, ErrorInfoThunk);
+    displayControl_.Subscribe(instance->context);
     {
         std::lock_guard lock(instanceMutex_);
         instance_ = instance;
@@ -182,6 +184,7 @@ void TFreeRdpSession::Run() {
     const TDisconnectFacts facts = RunSession(instance);
 
     PubSub_UnsubscribeErrorInfo(instance->context->pubSub, ErrorInfoThunk);
+    displayControl_.Unsubscribe(instance->context);
     {
         std::lock_guard lock(instanceMutex_);
         instance_ = nullptr;
@@ -310,6 +313,7 @@ BOOL TFreeRdpSession::OnPreConnect(freerdp* instance) {
     if (!AddDriveShares(settings, plan_)) return FALSE;
     AddKnownAddIns(settings, plan_);
     if (const uint32_t layout = TFreeRdpDisplay::PrepareKeyboard(); layout != 0) settings->KeyboardLayout = layout;
+    displayControl_.Prepare(settings, displayControlEnabled_);
     return freerdp_client_load_addins(instance->context->channels, settings);
 }
 

@@ -22,6 +22,7 @@
 #include "platform/freerdp/ConnectWatchdog.h"
 #include "platform/freerdp/FreeRdpChannels.h"
 #include "platform/freerdp/FreeRdpDisplay.h"
+#include "platform/freerdp/FreeRdpDisplayControl.h"
 #include "platform/freerdp/GuiPoster.h"
 #include "platform/freerdp/SessionObserver.h"
 #include "session/DisconnectReasonMap.h"
@@ -46,6 +47,9 @@ public:
     // Any thread.
     bool Send(const std::string& channel, const TBytes& message);
     TFreeRdpDisplay& Display() { return display_; }
+    // Before Start: offer the server to change the desktop size while the session runs.
+    void EnableDisplayControl(bool enabled) { displayControlEnabled_ = enabled; }
+    bool RequestDesktopSize(int32_t width, int32_t height) { return displayControl_.RequestSize(width, height); }
 
     // The library's callbacks, reached through the context.
     BOOL OnPreConnect(freerdp* instance);
@@ -76,6 +80,8 @@ private:
     TGuiPoster poster_;
     TFreeRdpChannels channels_;
     TFreeRdpDisplay display_;
+    TFreeRdpDisplayControl displayControl_;
+    bool displayControlEnabled_ = false;
     TCertificateGate certificates_;
     TConnectWatchdog watchdog_;
 

@@ -68,6 +68,30 @@ void TRemoteDesktopView::SetDisplay(IRemoteDisplay* display) {
     if (display_) display_->SetDisplayListener(this);
 }
 
+void TRemoteDesktopView::SetScaleToFit(bool scale) {
+    scaleToFit_ = scale;
+    update();
+}
+
+void TRemoteDesktopView::FollowOwnSize() {
+    if (!display_ || width() <= 0 || height() <= 0) return;
+    // The display-control protocol takes even widths only.
+    const QSize wanted(width() & ~1, height());
+    if (wanted == requestedSize_ || wanted == image_.size()) return;
+    requestedSize_ = wanted;
+    display_->RequestDesktopSize(wanted.width(), wanted.height());
+}
+
+bool TRemoteDesktopView::Scaled() const { return scaleToFit_ && !image_.isNull() && image_.size() != size(); }
+
+QRect TRemoteDesktopView::WidgetArea(const QRect& desktopArea) const {
+    if (!Scaled()) return desktopArea;
+    const double sx = double(width()) / image_.width(), sy = double(height()) / image_.height();
+    // One pixel more on each side: smoothing reaches into the neighbours.
+    return QRect(QPoint(int(desktopArea.left() * sx) - 1, int(desktopArea.top() * sy) - 1),
+                 QPoint(int((desktopArea.right() + 1) * sx) + 1, int((desktopArea.bottom() + 1) * sy) + 1));
+}
+
 void TRemoteDesktopView::OnDesktopResized(int32_t width, int32_t height) {
     if (width <= 0 || height <= 0) {
         image_ = QImage();
@@ -78,6 +102,8 @@ void TRemoteDesktopView::OnDesktopResized(int32_t width, int32_t height) {
     }
     updateGeometry();
     update();
+    // A desktop made before the view had its size (or one the server chose).
+    if (scaleToFit_) FollowOwnSize();
 }
 
 void TRemoteDesktopView::OnFrameDamaged(const std::vector<TRect>& damaged) {
@@ -103,7 +129,7 @@ void TRemoteDesktopView::OnFrameDamaged(const std::vector<TRect>& damaged) {
         }
     });
     // Repaint outside the frame's lock.
-    for (const QRect& rect : copied) update(rect);
+    for (const QRect& rect : copied) update(WidgetArea(rect));
 }
 
 QSize TRemoteDesktopView::sizeHint() const {
@@ -128,6 +154,11 @@ bool TRemoteDesktopView::focusNextPrevChild(bool) {
 void TRemoteDesktopView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect area = event->rect();
+    if (Scaled()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), image_);
+        return;
+    }
     if (!image_.isNull()) {
         const QRect fromImage = area.intersected(image_.rect());
         if (!fromImage.isEmpty()) painter.drawImage(fromImage.topLeft(), image_, fromImage);
@@ -143,7 +174,9 @@ QPoint TRemoteDesktopView::DesktopPoint(const QPointF& widgetPoint) const {
     // understands positions on its desktop.
     const int maxX = image_.isNull() ? 0 : image_.width() - 1;
     const int maxY = image_.isNull() ? 0 : image_.height() - 1;
-    const QPoint point = widgetPoint.toPoint();
+    QPoint point = widgetPoint.toPoint();
+    if (Scaled())
+        point = QPoint(int(widgetPoint.x() * image_.width() / width()), int(widgetPoint.y() * image_.height() / height()));
     return QPoint(std::clamp(point.x(), 0, std::max(maxX, 0)), std::clamp(point.y(), 0, std::max(maxY, 0)));
 }
 

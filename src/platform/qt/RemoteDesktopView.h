@@ -2,8 +2,9 @@
 // The widget that shows a remote session's desktop and feeds it the local mouse
 // and keyboard. It keeps its own copy of the desktop, refreshed rectangle by
 // rectangle from the control's frame buffer, so painting never waits on the
-// control's lock. Desktop pixels map one to one onto widget pixels; the widget's
-// size is its owner's business.
+// control's lock. Desktop pixels map one to one onto widget pixels unless the
+// owner asks the view to scale a desktop of another size into itself; the
+// widget's size is its owner's business.
 #include <QImage>
 #include <QWidget>
 
@@ -44,6 +45,13 @@ public:
     // The local copy of the desktop (Format_RGB32; null before the first size).
     const QImage& DesktopImage() const { return image_; }
 
+    // A desktop of another size than the view is drawn scaled to the view, and
+    // the pointer's positions are scaled back.
+    void SetScaleToFit(bool scale);
+    // Asks the session for a desktop of the view's size; it follows where the
+    // server allows it (until then, and otherwise, the view scales).
+    void FollowOwnSize();
+
     void OnDesktopResized(int32_t width, int32_t height) override;
     void OnFrameDamaged(const std::vector<TRect>& damaged) override;
 
@@ -64,12 +72,16 @@ protected:
 
 private:
     QPoint DesktopPoint(const QPointF& widgetPoint) const;
+    bool Scaled() const;
+    QRect WidgetArea(const QRect& desktopArea) const;
     void SendButton(Qt::MouseButton button, bool down, const QPointF& position);
     void ReleaseHeldKeys();
 
     IRemoteDisplay* display_ = nullptr;
     QImage image_;
     std::set<uint32_t> heldKeys_;  // keycodes sent down and not yet up
+    bool scaleToFit_ = false;
+    QSize requestedSize_;  // the desktop size last asked for
 };
 
 }  // namespace kiv
