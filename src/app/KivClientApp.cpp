@@ -32,6 +32,7 @@
 #include "platform/linux/UnixHandOver.h"
 #include "platform/linux/UsbLibraryLoader.h"
 #include "platform/linux/interpose/SocketInterposer.h"
+#include "platform/qt/DesktopFrameWidget.h"
 #include "platform/qt/IconFileReader.h"
 #include "platform/qt/KivMessageBoxDialog.h"
 #include "platform/qt/QtCertificatePrompt.h"
@@ -49,6 +50,7 @@
 #include "platform/qt/TrayIconSet.h"
 #include "platform/qt/WatermarkOverlay.h"
 #include "platform/qt/X11Atoms.h"
+#include "platform/qt/X11HotKey.h"
 #include "infra/CltNetSpd.h"
 #include "session/ClientForm.h"
 #include "session/FingerPrint.h"
@@ -212,6 +214,7 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     settings.rdp.ClientCharset = LanguageStyle() ? LanguageStyle()->ReadValue("FONT", "charset", "2052") : "2052";
     settings.monitorMode = NormaliseMonitorMode(localIni.ReadInteger("monitor", "defaultmonitor", -1),
                                                 static_cast<int>(QGuiApplication::screens().size()));
+    settings.hotKeyIndex = NormaliseHotKeyIndex(localIni.ReadInteger("monitor", "hotkey", 6));
     settings.logonTimeout = logonTimeout_;
     settings.swapMouseButtons = PointerButtonsSwapped();
     settings.programFolder = programFolder_;
@@ -239,6 +242,18 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.clientFacts = ClientFacts();
     ports.trafficMeter = meterPorts_.get();
     ports.folderPlugin = folderPlugin_.get();
+    if (record_.ScreenFull != 3) {
+        // A whole remote desktop gets the frame: toolbar, border, device menu;
+        // the desktop follows the view's size where the server allows it.
+        frame_ = new TDesktopFrameWidget();
+        frame_->SetDesktopView(desktopView_);
+        desktopView_->SetScaleToFit(true);
+        window_->SetContent(frame_);
+        control_->SetDisplayControl(true);
+        if (OnX11()) hotKey_ = std::make_unique<TX11HotKey>();
+        ports.frameView = frame_;
+        ports.hotKey = hotKey_.get();
+    }
     form_ = std::make_unique<TfrmClientForm>(ports, record_, settings);
     window_->placement = [this, monitorMode = settings.monitorMode] {
         return PlaceWindow(record_, monitorMode, QtMonitors());

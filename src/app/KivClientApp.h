@@ -17,6 +17,7 @@
 namespace kiv {
 
 class TfrmClientForm;
+class TDesktopFrameWidget;
 class TFolderPluginLoader;
 class TFreeRdpControl;
 class TKivMessageBoxDialog;
@@ -42,6 +43,7 @@ class TStatusWindowLink;
 class TStepInfoDialog;
 class TUnixHandOverFactory;
 class TUsbLibraryLoader;
+class TX11HotKey;
 struct TClientFacts;
 struct TTrafficMeterPorts;
 
@@ -85,6 +87,8 @@ private:
     std::unique_ptr<TQtCertificatePrompt> certificatePrompt_;
     std::unique_ptr<TFreeRdpControl> control_;
     TRemoteDesktopView* desktopView_ = nullptr;  // owned by the window
+    TDesktopFrameWidget* frame_ = nullptr;       // owned by the window; none in seamless mode
+    std::unique_ptr<TX11HotKey> hotKey_;         // outlives the form, which gives the key back
     std::unique_ptr<TStepInfoDialog> progress_;
     std::unique_ptr<TKivMessageBoxDialog> messageBox_;
     std::unique_ptr<IMessageBoxView> recorder_;  // the end-to-end tests' record of every box

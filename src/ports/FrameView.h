@@ -61,7 +61,8 @@ public:
     virtual void OnBtnMenuClick() = 0;
     virtual void OnDeviceMenuItemClick(std::size_t index) = 0;
     virtual void OnToolbarDoubleClick() = 0;
-    // A left button press on the toolbar itself (not on a button), toolbar pixels.
+    // The left button went down on the toolbar itself (not on a button) and the
+    // pointer drags from there; toolbar pixels of the press.
     virtual void OnToolbarMouseDown(int32_t x, int32_t y) = 0;
     // The pointer over the desktop panel's uncovered border, panel pixels.
     virtual void OnPanelMouseMove(int32_t x, int32_t y) = 0;

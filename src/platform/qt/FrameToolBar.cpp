@@ -1,5 +1,6 @@
 #include "platform/qt/FrameToolBar.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -110,14 +111,29 @@ void TFrameToolBar::resizeEvent(QResizeEvent* event) {
 }
 
 void TFrameToolBar::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && events_) {
-        const QPoint at = event->position().toPoint();
-        events_->OnToolbarMouseDown(at.x(), at.y());
+    if (event->button() == Qt::LeftButton) pressedAt_ = event->position().toPoint();
+    event->accept();
+}
+
+void TFrameToolBar::mouseMoveEvent(QMouseEvent* event) {
+    // The window manager takes the pointer once a move starts, so the move
+    // waits until the pointer really drags: a double click stays ours.
+    if (pressedAt_ && (event->buttons() & Qt::LeftButton) &&
+        (event->position().toPoint() - *pressedAt_).manhattanLength() >= QApplication::startDragDistance()) {
+        const QPoint at = *pressedAt_;
+        pressedAt_.reset();
+        if (events_) events_->OnToolbarMouseDown(at.x(), at.y());
     }
     event->accept();
 }
 
+void TFrameToolBar::mouseReleaseEvent(QMouseEvent* event) {
+    pressedAt_.reset();
+    event->accept();
+}
+
 void TFrameToolBar::mouseDoubleClickEvent(QMouseEvent* event) {
+    pressedAt_.reset();
     if (event->button() == Qt::LeftButton && events_) events_->OnToolbarDoubleClick();
     event->accept();
 }

@@ -5,7 +5,7 @@
 // and a double click are reported; the buttons report their clicks.
 #include <QFrame>
 
-#include <functional>
+#include <optional>
 
 #include "ports/FrameView.h"
 
@@ -32,12 +32,17 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     QToolButton* Button(const char* name, int size, const QIcon& icon, void (IFrameEvents::*click)());
 
     IFrameEvents* events_ = nullptr;
+    // Where the left button went down on the bar, until the pointer moves away
+    // (a drag) or the button comes up (a click, perhaps the first of a double click).
+    std::optional<QPoint> pressedAt_;
     QLabel* lblCaption_;
     QToolButton* btnHold_;
     QToolButton* btnMenu_;
