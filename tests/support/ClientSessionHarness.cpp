@@ -14,7 +14,7 @@ constexpr char kClient[] = "kivclient is not part of this build";
 
 }  // namespace
 
-ClientSessionHarness::ClientSessionHarness() {
+ClientSessionHarness::ClientSessionHarness(const std::string& screen) : desktop_(screen) {
     if (!desktop_.Started()) return;
     env_ = {{"DISPLAY", desktop_.Display()},
             {"HOME", (dir_.path() / "home").string()},
@@ -41,10 +41,13 @@ int ClientSessionHarness::StartServer(const std::vector<std::string>& arguments)
     return server_->Port();
 }
 
-std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vector<std::string>& arguments) {
+std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vector<std::string>& arguments,
+                                                               const std::map<std::string, std::string>& extraEnv) {
     std::vector<std::string> argv{kClient};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return std::make_unique<ChildProcess>(argv, env_, (dir_.path() / "client.log").string());
+    std::map<std::string, std::string> env = env_;
+    for (const auto& [key, value] : extraEnv) env[key] = value;
+    return std::make_unique<ChildProcess>(argv, env, (dir_.path() / "client.log").string());
 }
 
 std::unique_ptr<ChildProcess> ClientSessionHarness::Run(const std::vector<std::string>& argv) {

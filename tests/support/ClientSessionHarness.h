@@ -18,13 +18,15 @@ namespace kiv::test {
 
 class ClientSessionHarness {
 public:
-    ClientSessionHarness();
+    // screen: Xvfb's "-screen 0" geometry.
+    explicit ClientSessionHarness(const std::string& screen = "1280x800x24");
     bool DisplayReady() const { return desktop_.Started(); }
     std::string DisplayError() const { return desktop_.Error(); }
 
     // The demo server with these extra arguments; answers its port (0 when it did not start).
     int StartServer(const std::vector<std::string>& arguments);
-    std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& arguments);
+    std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& arguments,
+                                              const std::map<std::string, std::string>& extraEnv = {});
     std::unique_ptr<ChildProcess> Run(const std::vector<std::string>& argv);
     // Ends the panel with this signal (SIGTERM: it tidies up; SIGKILL: it
     // cannot); StartPanel starts a fresh one, with tint2's arguments.
@@ -43,7 +45,7 @@ public:
 
 private:
     TempDir dir_;
-    DesktopSession desktop_{"1280x800x24"};
+    DesktopSession desktop_;
     std::map<std::string, std::string> env_;
     std::unique_ptr<DemoServer> server_;
 };
