@@ -72,11 +72,16 @@ public:
     void SendMouseEvent(uint16_t flags, int32_t x, int32_t y) override { mouse.push_back({flags, x, y}); }
     void SendKeyEvent(uint32_t x11Keycode, bool down) override { keys.push_back({x11Keycode, down}); }
     void SendUnicodeKey(uint16_t, bool) override {}
+    bool RequestDesktopSize(int32_t width, int32_t height) override {
+        sizeRequests.push_back({0, 0, width, height});
+        return false;
+    }
 
     IRemoteDisplayListener* listener() const { return listener_; }
 
     std::vector<TMouseCall> mouse;
     std::vector<TKeyCall> keys;
+    std::vector<TRect> sizeRequests;
     int reads = 0;
 
 private:

@@ -308,5 +308,26 @@ TEST_F(RemoteDesktopViewTest, DetachedViewSendsNothing) {
     EXPECT_EQ(display.reads, 0);
 }
 
+TEST_F(RemoteDesktopViewTest, ScalesADesktopOfAnotherSizeAndAsksForItsOwn) {
+    view->resize(33, 24);  // the desktop is 64 x 48
+    Mouse(QEvent::MouseMove, {10, 5}, Qt::NoButton);
+    view->SetScaleToFit(true);
+    Mouse(QEvent::MouseMove, {10, 5}, Qt::NoButton);
+    const std::vector<TMouseCall> expected{{rdp_pointer::kMove, 10, 5}, {rdp_pointer::kMove, 19, 10}};
+    EXPECT_EQ(display.mouse, expected);
+
+    view->FollowOwnSize();
+    view->FollowOwnSize();  // asked for already
+    ASSERT_EQ(display.sizeRequests.size(), 1u);
+    EXPECT_EQ(display.sizeRequests[0].width, 32) << "even widths only";
+    EXPECT_EQ(display.sizeRequests[0].height, 24);
+    // The server grants it: pixels map one to one again.
+    view->resize(32, 24);
+    view->OnDesktopResized(32, 24);
+    Mouse(QEvent::MouseMove, {10, 5}, Qt::NoButton);
+    EXPECT_EQ(display.mouse.back(), (TMouseCall{rdp_pointer::kMove, 10, 5}));
+    EXPECT_EQ(display.sizeRequests.size(), 1u);
+}
+
 }  // namespace
 }  // namespace kiv
