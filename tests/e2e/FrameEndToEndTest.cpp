@@ -2,7 +2,8 @@
 // private display of two monitors side by side (RandR monitors on one wide
 // Xvfb screen) with openbox and tint2. The hot key moves the window between
 // the monitors, the full-screen toolbar drops down and goes up again, a drag on
-// the border resizes the window and tells the server, and the device menu
+// the border resizes the window and tells the server (the server shell and the
+// display-control channel), and the device menu
 // shows the USB library's devices and redirects the one clicked.
 #include <gtest/gtest.h>
 
@@ -39,8 +40,6 @@ protected:
     void SetUp() override {
         if (!harness.DisplayReady()) GTEST_SKIP() << "no private X display: " << harness.DisplayError();
         ASSERT_TRUE(TwoMonitors()) << Output({"/usr/bin/xrandr", "--listmonitors"});
-        port = harness.StartServer({});
-        ASSERT_NE(port, 0);
     }
 
     // Two RandR monitors on the wide screen; the panel's start-up may still
@@ -57,7 +56,9 @@ protected:
             10s);
     }
 
-    void Start(int screenFull) {
+    void Start(int screenFull, const std::vector<std::string>& serverArguments = {}) {
+        port = harness.StartServer(serverArguments);
+        ASSERT_NE(port, 0);
         const auto file = harness.Dir().Write(
             "frame.kiv", "[Farm]\r\nUserName=616E6E\r\nSessionID=SID00000042\r\n[Session]\r\nScreen_FULL=" +
                              std::to_string(screenFull) +
@@ -187,7 +188,15 @@ TEST_F(FrameEndToEnd, FullScreenToolbarDropsDownAtTheTopEdgeAndGoesUpAgain) {
 }
 
 TEST_F(FrameEndToEnd, BorderDragResizesTheWindowAndTheServerHearsTheDesktopSize) {
-    Start(0);
+    Start(0, {"--display-control"});
+    // The display-control channel: the desktop is asked for at the view's size.
+    auto layouts = [&] {
+        std::vector<std::pair<int, int>> sizes;
+        for (const auto& e : harness.TranscriptEvents("display-layout")) sizes.emplace_back(e["width"], e["height"]);
+        return sizes;
+    };
+    ASSERT_TRUE(test::WaitFor([&] { return !layouts().empty(); }, 5s)) << "no monitor layout";
+    EXPECT_EQ(layouts()[0], std::make_pair(798, 568));
     const unsigned long window = SessionWindow();
     const TGeometry before = Geometry(window);
     const int right = before.x + before.width - 1, bottom = before.y + before.height - 1;
@@ -204,6 +213,8 @@ TEST_F(FrameEndToEnd, BorderDragResizesTheWindowAndTheServerHearsTheDesktopSize)
     // The remote desktop view: the window less the toolbar (30) and the one-pixel border.
     const std::string desktopSize = "5A2E070005" + std::string(24, '0') + "82030000" + "6A020000";
     EXPECT_TRUE(test::WaitFor([&] { return harness.ReceivedStarting(desktopSize); }, 5s)) << "no SHELL_DESKTOP_SIZE 898x618";
+    EXPECT_TRUE(test::WaitFor([&] { return layouts().back() == std::make_pair(898, 618); }, 5s))
+        << "the display-control channel did not ask for the new size";
     // The record holds the new size: the window is placed with it, centred again.
     EXPECT_EQ(Geometry(window).x, (kMonitorWidth - 900) / 2);
 }

@@ -106,6 +106,7 @@ TRdpSession::TRdpSession(int connection, const TPeerSettings& settings, TTranscr
 
 TRdpSession::~TRdpSession() {
     // The channels go before the manager that owns them.
+    displayControl_.reset();
     channels_.CloseAll();
     if (peer_) {
         if (peer_->context) {
@@ -378,7 +379,10 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
             transcript_.Write(std::move(line));
             engine_.Fire(TTriggerKind::Connect, clock_.NowMs());
             if (shell_) shell_->OnConnect(clock_.NowMs(), width, height, reconnectLogonId_);
+            if (settings_.displayControl)
+                displayControl_ = std::make_unique<TDisplayControl>(vcm_, peer_->context, transcript_, connection_);
         }
+        if (displayControl_) displayControl_->OpenWhenReady(vcm_);
         if (activated_) {
             for (const TArea& area : refreshes_) painter_.Paint(peer_, area);
         }

@@ -18,6 +18,7 @@
 #include "tools/demo-server/ChannelSet.h"
 #include "tools/demo-server/DemoShell.h"
 #include "tools/demo-server/DesktopPainter.h"
+#include "tools/demo-server/DisplayControl.h"
 #include "tools/demo-server/RuleEngine.h"
 #include "tools/demo-server/Transcript.h"
 
@@ -32,6 +33,7 @@ struct TPeerSettings {
     std::optional<int> height;
     std::uint32_t color = kDemoDesktopColor;
     TShellOptions shell;
+    bool displayControl = false;
 };
 
 // What the server read of the client's first PDU before FreeRDP saw it.
@@ -101,6 +103,7 @@ private:
     freerdp_peer* peer_ = nullptr;
     HANDLE vcm_ = nullptr;
     TChannelSet channels_;
+    std::unique_ptr<TDisplayControl> displayControl_;
     bool logonSeen_ = false;
     bool activated_ = false;  // the connect trigger has fired
     bool activatePending_ = false;

@@ -134,6 +134,7 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--tray", [&] { options.shell.tray = true; }},
         {"--caret", [&] { options.shell.caret = true; }},
         {"--ask-address", [&] { options.shell.askAddress = true; }},
+        {"--display-control", [&] { options.displayControl = true; }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -200,6 +201,9 @@ options:
                        (default 0x577CA1), one pixel wide, every 64 pixels
   --log-level LEVEL    FreeRDP's log level (OFF, FATAL, ERROR, WARN, INFO,
                        DEBUG, TRACE); FreeRDP logs to stderr
+  --display-control    offer the display-control channel (when the client
+                       brings dynamic channels) and record the monitor layouts
+                       it sends; the desktop keeps its size
   --help               this text
 
 the server shell (on unless --no-shell; the scenario's rules act beside it):
@@ -279,6 +283,8 @@ accept order):
    "performance_flags","security","auto_reconnect_logon_id"}
   {"event":"channel","name","options","opened"}        per channel the client joined
   {"event":"active","width","height","painted"}        session active, desktop sent
+  {"event":"display-control","opened"}  {"event":"display-layout","width","height","primary"}
+      (--display-control) the channel offered; a monitor layout the client sent
   {"event":"recv","channel","hex"}                     per complete message received
   {"event":"send","channel","hex"}                     per message sent
   {"event":"send-failed","channel","hex","why"}        the client did not join the channel

@@ -34,6 +34,7 @@ struct TServerOptions {
     std::optional<int> height;
     std::uint32_t color = kDemoDesktopColor;
     std::string logLevel;  // FreeRDP's log level; empty keeps FreeRDP's default
+    bool displayControl = false;  // offer the display-control channel
     TShellOptions shell;
 };
 

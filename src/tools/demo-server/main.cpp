@@ -92,6 +92,7 @@ int Serve(const TServerOptions& options) {
     shared.once = std::make_shared<TOnceRegistry>();
     shared.shellSessions = std::make_shared<TShellSessions>();
     shared.peer.shell = options.shell;
+    shared.peer.displayControl = options.displayControl;
     std::unique_ptr<TTranscript> transcript = options.transcript
                                                   ? std::make_unique<TTranscript>(clock, *options.transcript)
                                                   : std::make_unique<TTranscript>(clock);
