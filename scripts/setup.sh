@@ -11,7 +11,7 @@ PACKAGES=(
   nlohmann-json3-dev libssl-dev libcurl4-openssl-dev libasio-dev
   squid dante-server microsocks tinyproxy python3 python3-twisted socat openssl passwd util-linux
   freerdp2-dev freerdp2-x11 winpr-utils qt6-base-dev
-  libxcb1-dev libxcb-shape0 xvfb openbox tint2 x11-utils xdotool imagemagick wmctrl xcompmgr fonts-noto-cjk
+  libxcb1-dev libxcb-shape0 xvfb openbox tint2 x11-utils x11-xserver-utils xdotool imagemagick wmctrl xcompmgr fonts-noto-cjk
   xdg-utils desktop-file-utils shared-mime-info xrdp tigervnc-standalone-server
   libopencc-dev fcitx5 fcitx5-pinyin fcitx5-frontend-qt6 dbus-daemon dbus-bin
 )

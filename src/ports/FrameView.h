@@ -99,6 +99,8 @@ public:
     // button that is down stays the window manager's until released).
     virtual void StartSystemMove() = 0;
     virtual void StartSystemResize(uint32_t edges) = 0;
+    // A mouse button is down anywhere (the window manager may still be resizing).
+    virtual bool PointerButtonDown() const = 0;
 
     // Opens the device menu under its button; a choice comes back as
     // OnDeviceMenuItemClick with the item's position in this list.

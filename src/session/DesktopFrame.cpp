@@ -140,6 +140,12 @@ void TDesktopFrame::OnDesktopPanelResize() {
 void TDesktopFrame::OnResizeSettled() {
     resizeSettle_->Stop();
     if (!DockedAndNormal()) return;
+    // Placing the window while the window manager still drags its edge would
+    // fight the drag: wait for the button to come up.
+    if (ports_.view.PointerButtonDown()) {
+        resizeSettle_->Start(kResizeSettleMs);
+        return;
+    }
     const TRect window = ports_.view.WindowRect();
     record_.Width = window.width;
     record_.Height = window.height;

@@ -37,7 +37,7 @@ struct TDesktopFrameHost {
 };
 
 // A window manager resizes in many small steps; the frame acts once the size
-// has stayed put this long.
+// has stayed put this long and no mouse button is down.
 inline constexpr int kResizeSettleMs = 400;
 
 class TDesktopFrame final : public IFrameEvents {

@@ -35,6 +35,7 @@ struct FakeFrameView : IFrameView {
     void SetPanelCursor(TFrameCursor c) override { cursor = c; }
     void StartSystemMove() override { ++moves; }
     void StartSystemResize(uint32_t e) override { resizes.push_back(e); }
+    bool PointerButtonDown() const override { return buttonDown; }
     void ShowDeviceMenu(const std::vector<TDeviceMenuItem>& items) override {
         menu = items;
         ++menusShown;
@@ -46,7 +47,7 @@ struct FakeFrameView : IFrameView {
     IFrameEvents* events = nullptr;
     TToolbarLayout layout;
     TRect toolbar, window{0, 0, 800, 600}, panel{0, 30, 800, 570}, viewRect{1, 31, 798, 568};
-    bool hold = false, normal = true, maximized = false, menuOpen = false;
+    bool hold = false, normal = true, maximized = false, menuOpen = false, buttonDown = false;
     int layouts = 0, raised = 0, minimized = 0, moves = 0, menusShown = 0, followed = 0;
     TFrameCursor cursor = TFrameCursor::Arrow;
     std::vector<uint32_t> resizes;

@@ -116,7 +116,11 @@ TEST_F(DesktopFrame, SettledResizeRecordsTheSizeShowsAndTellsTheServer) {
         clock.Advance(kResizeSettleMs - 1);
     }
     EXPECT_TRUE(sizes.empty()) << "still moving";
-    clock.Advance(1);
+    view.buttonDown = true;  // the window manager still has the edge
+    clock.Advance(3 * kResizeSettleMs);
+    EXPECT_TRUE(sizes.empty()) << "acted while the button was down";
+    view.buttonDown = false;
+    clock.Advance(kResizeSettleMs);
     EXPECT_EQ(record.Width, 900);
     EXPECT_EQ(record.Height, 650);
     EXPECT_EQ(shown, 1);

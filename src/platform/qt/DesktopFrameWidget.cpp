@@ -1,5 +1,6 @@
 #include "platform/qt/DesktopFrameWidget.h"
 
+#include <QGuiApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QToolButton>
@@ -9,7 +10,12 @@
 #include "platform/qt/FrameToolBar.h"
 #include "platform/qt/RemoteDesktopView.h"
 #include "platform/qt/SessionWindow.h"
+#include "platform/qt/X11MoveResize.h"
 #include "session/WindowPlacement.h"
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
 
 namespace kiv {
 
@@ -118,7 +124,10 @@ void TDesktopFrameWidget::MinimizeWindow() { window()->showMinimized(); }
 void TDesktopFrameWidget::SetPanelCursor(TFrameCursor cursor) { panel_->setCursor(Shape(cursor)); }
 
 void TDesktopFrameWidget::StartSystemMove() {
-    if (QWindow* handle = window()->windowHandle()) handle->startSystemMove();
+    QWindow* handle = window()->windowHandle();
+    if (!handle) return;
+    X11SyncWindowPosition(*handle);
+    handle->startSystemMove();
 }
 
 void TDesktopFrameWidget::StartSystemResize(uint32_t edges) {
@@ -127,7 +136,25 @@ void TDesktopFrameWidget::StartSystemResize(uint32_t edges) {
     if (edges & kResizeTop) qtEdges |= Qt::TopEdge;
     if (edges & kResizeRight) qtEdges |= Qt::RightEdge;
     if (edges & kResizeBottom) qtEdges |= Qt::BottomEdge;
-    if (QWindow* handle = window()->windowHandle(); handle && qtEdges) handle->startSystemResize(qtEdges);
+    QWindow* handle = window()->windowHandle();
+    if (!handle || !qtEdges) return;
+    X11SyncWindowPosition(*handle);
+    handle->startSystemResize(qtEdges);
+}
+
+bool TDesktopFrameWidget::PointerButtonDown() const {
+    // While the window manager holds the pointer Qt hears of no button; the X
+    // server knows.
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection()) return QGuiApplication::mouseButtons() != Qt::NoButton;
+    xcb_connection_t* c = x11->connection();
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen) return false;
+    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, screen->root), nullptr);
+    if (!reply) return false;
+    const bool down = (reply->mask & (XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3)) != 0;
+    std::free(reply);
+    return down;
 }
 
 void TDesktopFrameWidget::ShowDeviceMenu(const std::vector<TDeviceMenuItem>& items) {

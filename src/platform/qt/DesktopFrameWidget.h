@@ -45,6 +45,7 @@ public:
     void SetPanelCursor(TFrameCursor cursor) override;
     void StartSystemMove() override;
     void StartSystemResize(uint32_t edges) override;
+    bool PointerButtonDown() const override;
     void ShowDeviceMenu(const std::vector<TDeviceMenuItem>& items) override;
     bool DeviceMenuOpen() const override;
     void CenterOnMonitor(int index) override;
