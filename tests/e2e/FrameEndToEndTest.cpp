@@ -80,13 +80,7 @@ protected:
         std::this_thread::sleep_for(500ms);
     }
 
-    std::string Output(const std::vector<std::string>& argv) {
-        auto run = harness.Run(argv);
-        std::string out;
-        while (auto line = run->ReadLine(5s)) out += *line + "\n";
-        run->Wait(5s);
-        return out;
-    }
+    std::string Output(const std::vector<std::string>& argv) { return harness.Output(argv); }
     void Xdotool(const std::vector<std::string>& arguments) {
         std::vector<std::string> argv{"/usr/bin/xdotool"};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
@@ -118,13 +112,7 @@ protected:
         return windows.empty() || windows[0].second.width < 300 ? 0 : windows[0].first;
     }
 
-    uint32_t PixelAt(int x, int y) {
-        const std::string out = Output({"/usr/bin/import", "-window", "root", "-crop",
-                                        "1x1+" + std::to_string(x) + "+" + std::to_string(y), "txt:-"});
-        std::smatch m;
-        if (!std::regex_search(out, m, std::regex("srgb\\(([0-9]+),([0-9]+),([0-9]+)\\)"))) return 0xFFFFFFFF;
-        return (std::stoul(m[1]) << 16) | (std::stoul(m[2]) << 8) | std::stoul(m[3]);
-    }
+    uint32_t PixelAt(int x, int y) { return harness.PixelAt(x, y); }
     static bool Near(uint32_t a, uint32_t b) {
         for (int shift : {0, 8, 16})
             if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 12) return false;

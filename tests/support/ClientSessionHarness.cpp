@@ -1,8 +1,11 @@
 #include "support/ClientSessionHarness.h"
 
 #include <fstream>
+#include <regex>
 
 namespace kiv::test {
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -52,6 +55,22 @@ std::unique_ptr<ChildProcess> ClientSessionHarness::StartClient(const std::vecto
 
 std::unique_ptr<ChildProcess> ClientSessionHarness::Run(const std::vector<std::string>& argv) {
     return std::make_unique<ChildProcess>(argv, env_);
+}
+
+std::string ClientSessionHarness::Output(const std::vector<std::string>& argv) {
+    auto run = Run(argv);
+    std::string out;
+    while (auto line = run->ReadLine(5s)) out += *line + "\n";
+    run->Wait(5s);
+    return out;
+}
+
+uint32_t ClientSessionHarness::PixelAt(int x, int y) {
+    const std::string out = Output({"/usr/bin/import", "-window", "root", "-crop",
+                                    "1x1+" + std::to_string(x) + "+" + std::to_string(y), "txt:-"});
+    std::smatch m;
+    if (!std::regex_search(out, m, std::regex("srgb\\(([0-9]+),([0-9]+),([0-9]+)\\)"))) return 0xFFFFFFFF;
+    return static_cast<uint32_t>((std::stoul(m[1]) << 16) | (std::stoul(m[2]) << 8) | std::stoul(m[3]));
 }
 
 std::vector<nlohmann::json> ClientSessionHarness::TranscriptEvents(const std::string& event) const {

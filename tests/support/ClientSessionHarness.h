@@ -28,6 +28,10 @@ public:
     std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& arguments,
                                               const std::map<std::string, std::string>& extraEnv = {});
     std::unique_ptr<ChildProcess> Run(const std::vector<std::string>& argv);
+    // Runs a program on the display and answers what it printed.
+    std::string Output(const std::vector<std::string>& argv);
+    // The screen's colour at a point, 0xRRGGBB (0xFFFFFFFF when it cannot be read).
+    uint32_t PixelAt(int x, int y);
     // Ends the panel with this signal (SIGTERM: it tidies up; SIGKILL: it
     // cannot); StartPanel starts a fresh one, with tint2's arguments.
     void StopPanel(int signal);
