@@ -134,7 +134,8 @@ bool TX11HotKey::Register(uint32_t modifiers, uint32_t virtualKey, IGlobalHotKey
 void TX11HotKey::Unregister() {
     if (!connection_) return;
     for (const uint16_t mask : grabbed_) xcb_ungrab_key(connection_, keycode_, root_, mask);
-    if (!grabbed_.empty()) xcb_flush(connection_);
+    // A round trip, not a flush: the key is free for other programs once this returns.
+    if (!grabbed_.empty()) free(xcb_get_input_focus_reply(connection_, xcb_get_input_focus(connection_), nullptr));
     grabbed_.clear();
     events_ = nullptr;
 }
