@@ -469,9 +469,15 @@ void TfrmClientForm::HideSessionWindow() {
     ports_.view.ShowCover(true);
 }
 
+void TfrmClientForm::PlaceWindow() {
+    ports_.view.PlaceWindow();
+    // Outside seamless mode the input-method window follows the window to its new place.
+    if (record_.ScreenFull != 3) CenterImeWindow();
+}
+
 void TfrmClientForm::ShowSessionWindow() {
     ports_.view.ShowCover(false);
-    ports_.view.PlaceWindow();
+    PlaceWindow();
     if (record_.ScreenFull == 3) {
         // The seamless windows shape the window; until one exists nothing shows.
         if (msgSml_ && msgSml_->WindowList.Count() > 0) msgSml_->ReClip();
@@ -483,7 +489,7 @@ void TfrmClientForm::ShowSessionWindow() {
 
 void TfrmClientForm::ShowWholeScreen() {
     ports_.view.ShowCover(false);
-    ports_.view.PlaceWindow();
+    PlaceWindow();
     const TRect work = ports_.desktop.PrimaryWorkArea();
     ports_.view.SetRegion(TRect{work.x, work.y, work.width, work.height});
 }

@@ -145,6 +145,8 @@ public:
     void FreeImeWindow();
     // IMEW_CENTER: the window moved to another monitor outside seamless mode.
     void CenterImeWindow();
+    // Places the window by the display mode; the input-method window follows.
+    void PlaceWindow();
     void ProcessCustomMsg(const uint8_t* buffer, int32_t len);
 
     // The window's events.

@@ -155,6 +155,17 @@ TEST_F(ClientForm, TheInputMethodWindowLivesFromTheShellsStartToTheDisconnect) {
     EXPECT_EQ(imeWindows.last->focused, 2);
 }
 
+TEST_F(ClientForm, OutsideSeamlessModeTheInputMethodWindowFollowsThePlacedWindow) {
+    for (const int screenFull : {1, 3}) {
+        record.ScreenFull = screenFull;
+        Start();
+        ReachShellStarted();  // the window is shown, and so placed, after the window is made
+        ASSERT_EQ(imeWindows.made > 0, true);
+        EXPECT_EQ(imeWindows.last->moves.size(), screenFull == 3 ? 0u : 1u) << "mode " << screenFull;
+        imeWindows.made = 0;
+    }
+}
+
 TEST_F(ClientForm, CustomRequestsAreAnswered) {
     Start();
     ReachShellStarted();
