@@ -42,7 +42,14 @@ TPlacement PlaceWindow(TKIVFile& r, int monitorMode, const std::vector<TMonitor>
             }
             return {work, false};
         case 2: {
-            const TRect size = CentredWindow(work.width * r.Proportion / 100, work.height * r.Proportion / 100, work);
+            // Without a proportion the window takes the windowed modes' default size.
+            if (r.Proportion <= 0) {
+                if (r.Width <= 0) r.Width = 800;
+                if (r.Height <= 0) r.Height = 600;
+            }
+            const TRect size = r.Proportion > 0 ? CentredWindow(work.width * r.Proportion / 100,
+                                                               work.height * r.Proportion / 100, work)
+                                                : CentredWindow(r.Width, r.Height, work);
             return {TRect{work.x, work.y, size.width, size.height}, false};
         }
         default:

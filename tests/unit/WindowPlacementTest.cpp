@@ -25,6 +25,15 @@ TEST(WindowPlacement, WindowedModesAreCentredAndClamped) {
     EXPECT_TRUE(Same(PlaceWindow(r, 0, kOne).rect, TRect{0, 0, 960, 520}));
 }
 
+TEST(WindowPlacement, AProportionalWindowWithoutAProportionTakesTheDefaultSize) {
+    for (const int32_t proportion : {0, -5}) {
+        TKIVFile r;
+        r.ScreenFull = 2;
+        r.Proportion = proportion;
+        EXPECT_TRUE(Same(PlaceWindow(r, 0, kOne).rect, TRect{0, 0, 800, 600})) << proportion;
+    }
+}
+
 TEST(WindowPlacement, FullScreenAndMonitorModes) {
     TKIVFile desktop;
     desktop.ScreenFull = 1;
