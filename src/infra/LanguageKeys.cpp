@@ -69,7 +69,21 @@ const std::vector<TLanguageKey>& LanguageKeys() {
         {"TEXT", "KIV_UnKnowError", "%d"},  // the error code
         {"TEXT", "MSG_WINLOGON_MULTEACCOUNT"},
         {"TEXT", "ReconnectError2"},
-        {"TEXT", "AppRunError", "%d%s"},  // the system error code and its message
+        {"TEXT", "AppRunError", "%d%s"},  // the system error code and its meaning
+        {"TEXT", "AppRunErrorCode", "%d"},  // a system error code without a text of its own
+        // The meanings of the system error codes a server reports for an application.
+        {"TEXT", "SysErr_FileNotFound"},
+        {"TEXT", "SysErr_PathNotFound"},
+        {"TEXT", "SysErr_AccessDenied"},
+        {"TEXT", "SysErr_NotEnoughMemory"},
+        {"TEXT", "SysErr_SharingViolation"},
+        {"TEXT", "SysErr_InvalidParameter"},
+        {"TEXT", "SysErr_BadExeFormat"},
+        {"TEXT", "SysErr_NameTooLong"},
+        {"TEXT", "SysErr_ElevationRequired"},
+        {"TEXT", "SysErr_NoAssociation"},
+        {"TEXT", "SysErr_BlockedByPolicy"},
+        {"TEXT", "SysErr_NoSystemResources"},
 
         // Disconnect texts by the control's extended reason.
         {"TEXT", "L_DisconnectRemoteByServerTool_ErrorMessage"},
@@ -99,6 +113,7 @@ const std::vector<TLanguageKey>& LanguageKeys() {
         {"TEXT", "L_ConnectionTimeout_ErrorMessage"},
         {"TEXT", "L_NotResponding_ErrorMessage"},
         {"TEXT", "L_NetworkErr_ErrorMessage"},  // also the end of a timed reconnection
+        {"TEXT", "L_LogonFailed_ErrorMessage"},  // the server refused the credentials
         {"TEXT", "L_SecurityErr_ErrorMessage"},
         {"TEXT", "L_IllegalServerName_ErrorMessage"},
         {"TEXT", "L_EncryptionError_ErrorMessage"},

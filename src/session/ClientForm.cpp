@@ -32,6 +32,7 @@ TfrmClientForm::TfrmClientForm(TClientFormPorts ports, TKIVFile& record, TClient
     tmrDisconnected_ = ports_.timers.CreateTimer([this] { OnDisconnectedTimer(); });
     tmrAbnormalDisconnection_ = ports_.timers.CreateTimer([this] { OnAbnormalDisconnectionTimer(); });
     tmrSpeed_ = ports_.timers.CreateTimer([this] { OnSpeedTimer(); });
+    tmrShowAfterStart_ = ports_.timers.CreateTimer([this] { OnShowAfterStartTimer(); });
 }
 
 TfrmClientForm::~TfrmClientForm() = default;
@@ -154,6 +155,7 @@ void TfrmClientForm::Status(const std::string& text) {
 }
 
 void TfrmClientForm::ErrorBox(const std::string& text) {
+    CancelPendingShow();
     ShowKivMessageBox(ports_.messageBox, text, Lookup("ErrorCap"), &record_, 2, ports_.clientFacts);
 }
 
@@ -256,10 +258,8 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
             tmrSpeed_->Start(kSpeedReportMs);
             stepInfo_->SetPosition(100);
             stepInfo_->Repaint();
-            After(kSettleMs, [this] {
-                stepInfo_->Close();
-                ShowSessionWindow();
-            });
+            sessionWasUp_ = true;
+            tmrShowAfterStart_->Start(kSettleMs);
             break;
         case MSG_WINLOGON_APP_LOADED:
             if (DebugSwitches[dmSpeed]) WriteLog("应用程序加载完毕");
@@ -271,7 +271,12 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
             HideSessionWindow();
             showErrorNoClose_ = true;
             stepInfo_->Close();
-            ErrorBox(Format(Lookup("AppRunError"), {int64_t{reason}, std::string_view(std::strerror(reason))}));
+            // The code is the server's (a Windows system error): its meaning comes
+            // from the language files, or the bare number when it has none there.
+            if (const auto meaning = SystemErrorKey(reason))
+                ErrorBox(Format(Lookup("AppRunError"), {int64_t{reason}, std::string_view(Lookup(*meaning))}));
+            else
+                ErrorBox(Format(Lookup("AppRunErrorCode"), {int64_t{reason}}));
             Close();
             break;
         case MSG_WINLOGON_APP_READY:
@@ -280,6 +285,8 @@ void TfrmClientForm::HandleEvent(uint16_t event, int32_t reason, bool& leave) {
             tmrSpeed_->Start(kSpeedReportMs);
             break;
         case MSG_WINLOGON_SESSION_RECONNECT:
+            EndTimedReconnection();
+            sessionWasUp_ = true;
             CreateImeWindow();
             ShowSessionWindow();
             authCount_ = 0;
@@ -316,10 +323,7 @@ void TfrmClientForm::OnConnecting() {
         }
         return;
     }
-    if (reconnectPolicy_.enabled) {
-        reconnecting_ = false;
-        tmrAbnormalDisconnection_->Stop();
-    }
+    if (reconnectPolicy_.enabled) EndTimedReconnection();
     Status(Lookup("KIVConnecting"));
     stepInfo_->SetProgress(20, 5, 80);
 }
@@ -328,6 +332,7 @@ void TfrmClientForm::OnConnecting() {
 // desktop is shown as it is, and a close disconnects first (as a live session does).
 void TfrmClientForm::OnPlainSessionUp() {
     shellok_ = true;
+    sessionWasUp_ = true;
     stepInfo_->SetPosition(100);
     stepInfo_->Close();
     ShowSessionWindow();
@@ -374,12 +379,13 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
     shellok_ = false;
     tmrSpeed_->Stop();
     FreeImeWindow();
+    CancelPendingShow();
+    // The control reconnects by itself before it reports anything: its disconnect
+    // is the end of the session, and a timed reconnection with it.
+    EndTimedReconnection();
     if (DebugSwitches[dmMain])
         WriteLog(Format("[MSG_WINLOGON_SESSION_DISCONNECT]1 Last_ServerEvent=0x%x  Reaseon=%d",
                         {int64_t{lastServerEvent_}, int64_t{reason}}));
-    // Right after the transport came up the control may still connect again. A
-    // plain server's session stays at that stage: its disconnects all count.
-    if (HasServerShell() && lastServerEvent_ == MSG_WINLOGON_SESSION_CONNECTED && reason != 3) return;
 
     int32_t extended = 0;
     try {
@@ -387,7 +393,9 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
     } catch (...) {
         extended = 0;
     }
-    if (IsQuietDisconnect(reason, extended)) {
+    // Before the session was up only the client's own request ends it quietly:
+    // the user is still waiting in front of the progress dialog.
+    if (IsQuietDisconnect(reason, extended) && (sessionWasUp_ || IsLocalDisconnect(reason))) {
         HideSessionWindow();
         stepInfo_->Close();
         if (DebugSwitches[dmMain])
@@ -397,23 +405,18 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
         if (!showErrorNoClose_ || closeAskedWhileUp_) Close();
         return;
     }
-    auto key = DisconnectTextKey(reason, extended);
-    if (!key) {
-        if (HasServerShell()) return;  // the socket closed: nothing to say
-        // A plain server's session has no shell to end it: the lost line is told.
-        key = "L_NetworkErr_ErrorMessage";
-    }
-    const std::string text = Lookup(*key);
+    const std::string text =
+        Lookup(sessionWasUp_ ? DisconnectTextKey(reason, extended) : EarlyDisconnectTextKey(reason, extended));
     stepInfo_->Close();
     HideSessionWindow();
     lastServerEvent_ = MSG_WINLOGON_SESSION_DISCONNECT;
     if (DebugSwitches[dmMain])
         WriteLog(Format("[funOnSessionStateChanged]Last ServerEvent=%x  Reason=%d  ErrText=%s",
                         {int64_t{MSG_WINLOGON_SESSION_DISCONNECT}, int64_t{reason}, std::string_view(text)}));
-    if (!authErrorShown_) {
+    // An error box already told the user why (and the refused logon closed).
+    if (!authErrorShown_ && !showErrorNoClose_)
         ShowKivMessageBox(ports_.messageBox, text, Lookup("sInfoCaption"), &record_, 0, ports_.clientFacts);
-        Close();
-    }
+    Close();
 }
 
 void TfrmClientForm::OnChannelReceivedData(const std::string& chanName, const TBytes& data) {
@@ -465,6 +468,7 @@ void TfrmClientForm::OnLogonTimer() {
 }
 
 void TfrmClientForm::HideSessionWindow() {
+    CancelPendingShow();
     ports_.view.SetEmptyRegion();
     ports_.view.ShowCover(true);
 }
@@ -533,6 +537,17 @@ void TfrmClientForm::OnAbnormalDisconnectionTimer() {
     tmrAbnormalDisconnection_->Start(kReconnectCheckMs);
 }
 
+void TfrmClientForm::EndTimedReconnection() {
+    reconnecting_ = false;
+    tmrAbnormalDisconnection_->Stop();
+}
+
+void TfrmClientForm::OnShowAfterStartTimer() {
+    tmrShowAfterStart_->Stop();
+    stepInfo_->Close();
+    ShowSessionWindow();
+}
+
 void TfrmClientForm::OnSpeedTimer() {
     if (netSpd_ && msgShell_)
         msgShell_->SendShellValues(SHELL_TRAFFIC, netSpd_->SentLastSecond(), netSpd_->ReceivedLastSecond());
@@ -545,6 +560,7 @@ void TfrmClientForm::OnDisconnectedTimer() {
 }
 
 void TfrmClientForm::Close() {
+    CancelPendingShow();
     if (closing_) return;
     ports_.view.SetVisible(false);
     if (DebugSwitches[dmMain]) WriteLog(std::string("[TfrmClientForm.FormClose] shellok = ") + TrueFalse(shellok_));

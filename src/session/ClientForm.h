@@ -198,6 +198,12 @@ private:
     void OnAbnormalDisconnectionTimer();
     void OnSpeedTimer();
     void OnDisconnectedTimer();
+    void OnShowAfterStartTimer();
+    // Whatever hides or ends the session after the shell started wins over the
+    // window's pending show.
+    void CancelPendingShow() { tmrShowAfterStart_->Stop(); }
+    // A completed (or abandoned) reconnection is no longer timed.
+    void EndTimedReconnection();
     void SendStartApp(const std::string& appId, int32_t value, const std::string& appParam);
 
     TClientFormPorts ports_;
@@ -217,6 +223,9 @@ private:
     std::string handedOver_;
     bool closing_ = false;
     bool closeAskedWhileUp_ = false;
+    // The session was up once (shell started, session reconnected, or a plain
+    // server's transport): a disconnect before that is never a quiet one.
+    bool sessionWasUp_ = false;
 
     std::unique_ptr<TfrmStepInfo> stepInfo_;
     std::unique_ptr<IHandOverEndpoint> sessionIpc_;
@@ -237,6 +246,7 @@ private:
     std::unique_ptr<ITimer> tmrDisconnected_;
     std::unique_ptr<ITimer> tmrAbnormalDisconnection_;
     std::unique_ptr<ITimer> tmrSpeed_;
+    std::unique_ptr<ITimer> tmrShowAfterStart_;  // the pause between the shell's start and the show
     std::vector<std::unique_ptr<ITimer>> delayed_;
 };
 

@@ -37,7 +37,7 @@ std::string_view ByExtendedReason(int32_t extended) {
     return extended > 4096 ? "L_ProtocolErrWITHCODE_ErrorMessage" : "L_ErrMsg_Text";
 }
 
-std::optional<std::string_view> ByReason(int32_t reason) {
+std::string_view ByReason(int32_t reason) {
     if (reason == 0) return "L_ErrMsg_Text";
     if (reason == 3) return "L_DisconnectRemoteByServerTool_ErrorMessage";
     if (OneOf(reason, {260, 520, 776, 1288, 1540, 2052})) return "L_BadServerName_ErrorMessage";
@@ -50,7 +50,8 @@ std::optional<std::string_view> ByReason(int32_t reason) {
     if (OneOf(reason, {1286, 2822, 3078, 3590})) return "L_EncryptionError_ErrorMessage";
     if (reason == 1800) return "L_CannotLoopBackConnect_ErrorMessage";
     if (reason == 2056) return "L_LicensingNegotFailed_ErrorMessage";
-    if (reason == 2308) return std::nullopt;  // the socket closed: the state machine decides
+    if (reason == 2308) return "L_NetworkErr_ErrorMessage";
+    if (reason == 2055) return "L_LogonFailed_ErrorMessage";
     if (reason == 3080) return "L_DecompressionFailed_ErrorMessage";
     if (OneOf(reason, {3334, 10500})) return "L_ProtocolErr_ErrorMessage";
     return "L_InternalErr_ErrorMessage";
@@ -90,14 +91,38 @@ std::string_view SessionErrorKey(int32_t reason) {
     return "KIV_UnKnowError";
 }
 
-std::optional<std::string_view> DisconnectTextKey(int32_t reason, int32_t extendedReason) {
+std::string_view DisconnectTextKey(int32_t reason, int32_t extendedReason) {
     if (extendedReason != 0) return ByExtendedReason(extendedReason);
     return ByReason(reason);
 }
 
 bool IsQuietDisconnect(int32_t reason, int32_t extendedReason) {
-    const int32_t lowByte = reason & 0xFF;
-    return (lowByte == 1 || lowByte == 2 || reason == 0xB08) && extendedReason != 5;
+    return (IsLocalDisconnect(reason) || (reason & 0xFF) == 2) && extendedReason != 5;
+}
+
+bool IsLocalDisconnect(int32_t reason) { return (reason & 0xFF) == 1 || reason == 0xB08; }
+
+std::string_view EarlyDisconnectTextKey(int32_t reason, int32_t extendedReason) {
+    if ((reason & 0xFF) == 2 && extendedReason != 5) return "L_LogoffRemoteByServer_ErrorMessage";
+    return DisconnectTextKey(reason, extendedReason);
+}
+
+std::optional<std::string_view> SystemErrorKey(int32_t code) {
+    switch (code) {
+        case 2: return "SysErr_FileNotFound";
+        case 3: return "SysErr_PathNotFound";
+        case 5: return "SysErr_AccessDenied";
+        case 8: return "SysErr_NotEnoughMemory";
+        case 32: return "SysErr_SharingViolation";
+        case 87: return "SysErr_InvalidParameter";
+        case 193: return "SysErr_BadExeFormat";
+        case 206: return "SysErr_NameTooLong";
+        case 740: return "SysErr_ElevationRequired";
+        case 1155: return "SysErr_NoAssociation";
+        case 1260: return "SysErr_BlockedByPolicy";
+        case 1450: return "SysErr_NoSystemResources";
+        default: return std::nullopt;
+    }
 }
 
 }  // namespace kiv

@@ -28,10 +28,12 @@ protected:
                                 "NoThisUser", "ReconnectError2", "KivShellError", "AppStartError",
                                 "KIVAuthLogonErr", "NotifyServiceError", "L_NetworkErr_ErrorMessage",
                                 "L_DisconnectByOtherConnection_ErrorMessage", "L_NotResponding_ErrorMessage",
-                                "MSG_WINLOGON_MULTEACCOUNT", "ClientExitInfo", "KIVSecurityOut"})
+                                "MSG_WINLOGON_MULTEACCOUNT", "ClientExitInfo", "KIVSecurityOut",
+                                "L_LogoffRemoteByServer_ErrorMessage", "L_DisconnectRemoteByServerTool_ErrorMessage",
+                                "SysErr_AccessDenied", "SysErr_FileNotFound"})
             text += std::string(key) + "=" + key + "\n";
         text += "ReconnectError=ReconnectError %d\nKIV_UnKnowError=KIV_UnKnowError %d\nKivReconnect=KivReconnect %d\n"
-                "AppRunError=AppRunError %d %s\n";
+                "AppRunError=AppRunError %d %s\nAppRunErrorCode=AppRunErrorCode %d\n";
         files.Write("lang.ini", text);
         files.Write("Resource.ini", "[LanguageStyle]\n1033=EN\n[EN]\nIniPath=lang.ini\nImgPath=\n");
         language = std::make_unique<TLanguageStyle>(files.path(), files.path() / "Resource.ini", 1033);
@@ -57,15 +59,23 @@ protected:
         return *form;
     }
     void Event(uint16_t e, int32_t r = 0) { form->OnSessionStateChanged(e, r); }
-    // Brings the session up the normal way.
-    void ReachShellStarted() {
+    // Brings the session up the normal way (settled: past the pause before the show).
+    void ReachShellStarted(bool settled = true) {
         control.Events()->OnConnecting();
         control.Events()->OnConnected();
         Event(MSG_WINLOGON_AUTH_RESULT, 0);
         Event(MSG_WINLOGON_LOGON_OK, 7);
         Event(MSG_WINLOGON_SHELL_LOADING, 7);
         Event(MSG_WINLOGON_SHELL_STARTED);
-        clock.Advance(150);
+        if (settled) clock.Advance(150);
+    }
+    void ReceiveReconnectPolicy(int16_t seconds) {
+        TBytes policy(18, 0);
+        policy[0] = 0x5A, policy[1] = 0x2E, policy[2] = 0x07;
+        WriteU16(&policy[3], SHELL_RECONNECT_POLICY);
+        WriteI16(&policy[5], 1);
+        WriteI16(&policy[7], seconds);
+        control.Events()->OnChannelReceivedData("CSML", policy);
     }
     // Shell messages sent so far, by type.
     std::vector<uint16_t> ShellTypesSent() const {
@@ -260,15 +270,57 @@ TEST_F(ClientForm, AnAuthenticationErrorSuppressesTheDisconnectMessage) {
     EXPECT_TRUE(box.shown.empty());
 }
 
-TEST_F(ClientForm, DisconnectRightAfterConnectedChangesNothingElse) {
-    Start();
-    control.Events()->OnConnected();
-    Event(MSG_WINLOGON_SESSION_DISCONNECT, 516);
-    EXPECT_TRUE(box.shown.empty());
-    EXPECT_EQ(app.closed, 0);
-    EXPECT_EQ(form->LastServerEvent(), MSG_WINLOGON_SESSION_CONNECTED);
-    Event(MSG_WINLOGON_SESSION_DISCONNECT, 3);  // the server itself ended it
-    EXPECT_FALSE(box.shown.empty());
+TEST_F(ClientForm, EveryDisconnectBeforeTheShellIsUpIsToldAndCloses) {
+    struct Row {
+        int32_t reason, extended;
+        std::vector<std::string> boxes;
+    };
+    for (const Row& row : std::vector<Row>{
+             {2308, 0, {"L_NetworkErr_ErrorMessage"}},            // dropped while the shell is silent
+             {2, 0xC, {"L_LogoffRemoteByServer_ErrorMessage"}},   // logged off during the logon
+             {516, 0, {"L_NotResponding_ErrorMessage"}},
+             {3, 0, {"L_DisconnectRemoteByServerTool_ErrorMessage"}},
+             {1, 0, {}},  // the client's own request stays quiet
+         }) {
+        box.shown.clear();
+        app.closed = 0;
+        Start();
+        control.Events()->OnConnected();
+        control.SetExtendedDisconnectReason(row.extended);
+        control.Events()->OnDisconnected(row.reason);
+        EXPECT_EQ(BoxTexts(), row.boxes) << row.reason;
+        EXPECT_EQ(app.closed, 1) << row.reason;
+        clock.Advance(60000);  // nothing more: no watchdog, no second box
+        EXPECT_EQ(BoxTexts(), row.boxes) << row.reason;
+    }
+}
+
+TEST_F(ClientForm, WhatHidesOrEndsTheSessionWinsOverThePendingShow) {
+    record.ScreenFull = 0;
+    for (const auto& [event, reason] : std::vector<std::pair<uint16_t, int32_t>>{{MSG_WINLOGON_HIDE_WINDOW, 0},
+                                                                              {MSG_WINLOGON_SESSION_LOGOFF, 0},
+                                                                              {MSG_WINLOGON_SESSION_ERROR, 2},
+                                                                              {MSG_WINLOGON_APP_RUN_ERROR, 5},
+                                                                              {MSG_WINLOGON_SESSION_DISCONNECT, 3}}) {
+        Start();
+        ReachShellStarted(false);
+        Event(event, reason);
+        clock.Advance(500);
+        EXPECT_TRUE(view.cover) << std::hex << event;
+        EXPECT_NE(view.region, "whole") << std::hex << event;
+    }
+}
+
+TEST_F(ClientForm, AnApplicationErrorNamesTheServersCodeAndItsMeaning) {
+    for (const auto& [code, text] : std::vector<std::pair<int32_t, std::string>>{
+             {5, "AppRunError 5 SysErr_AccessDenied"}, {2, "AppRunError 2 SysErr_FileNotFound"},
+             {4711, "AppRunErrorCode 4711"}}) {
+        box.shown.clear();
+        Start();
+        ReachShellStarted();
+        Event(MSG_WINLOGON_APP_RUN_ERROR, code);
+        EXPECT_EQ(BoxTexts(), std::vector<std::string>{text});
+    }
 }
 
 TEST_F(ClientForm, APlainServerShowsItsDesktopOnceConnectedWithoutTheShell) {
@@ -294,13 +346,18 @@ TEST_F(ClientForm, APlainServerShowsItsDesktopOnceConnectedWithoutTheShell) {
 TEST_F(ClientForm, QuietAndMessageDisconnects) {
     Start();
     ReachShellStarted();
-    Event(MSG_WINLOGON_SESSION_DISCONNECT, 2308);  // the socket closed: ignored
-    EXPECT_TRUE(box.shown.empty());
-    EXPECT_EQ(app.closed, 0);
+    // The control reports a closed socket only once it could not reconnect: the network is lost.
+    Event(MSG_WINLOGON_SESSION_DISCONNECT, 2308);
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NetworkErr_ErrorMessage"});
+    EXPECT_EQ(box.shown.back().iconIndex, 0);
+    EXPECT_EQ(app.closed, 1);
 
+    box.shown.clear();
+    Start();
+    ReachShellStarted();
     Event(MSG_WINLOGON_SESSION_DISCONNECT, 0x101);  // low byte 1: a quiet end
     EXPECT_TRUE(box.shown.empty());
-    EXPECT_EQ(app.closed, 1);
+    EXPECT_EQ(app.closed, 2);
 
     Start();
     control.SetExtendedDisconnectReason(5);
@@ -377,14 +434,7 @@ TEST_F(ClientForm, LogoffDisconnectsWithASafetyNet) {
 TEST_F(ClientForm, TimedReconnectionEndsAfterItsLimit) {
     Start();
     ReachShellStarted();
-    TBytes policy(18, 0);
-    policy[0] = 0x5A;
-    policy[1] = 0x2E;
-    policy[2] = 0x07;
-    WriteU16(&policy[3], SHELL_RECONNECT_POLICY);
-    WriteI16(&policy[5], 1);
-    WriteI16(&policy[7], 5);
-    control.Events()->OnChannelReceivedData("CSML", policy);
+    ReceiveReconnectPolicy(5);
     EXPECT_TRUE(form->ReconnectPolicy().enabled);
     control.Events()->OnConnecting();  // the live session reconnects
     EXPECT_TRUE(form->Reconnecting());
@@ -393,6 +443,25 @@ TEST_F(ClientForm, TimedReconnectionEndsAfterItsLimit) {
     clock.Advance(1000);
     EXPECT_EQ(BoxTexts(), std::vector<std::string>{"L_NetworkErr_ErrorMessage"});
     EXPECT_EQ(app.terminated, 1);
+}
+
+TEST_F(ClientForm, AReconnectionEndsItsTimingOnceItCompletesOrFails) {
+    for (const bool completes : {true, false}) {
+        box.shown.clear();
+        app.closed = app.terminated = 0;
+        Start();
+        ReachShellStarted();
+        ReceiveReconnectPolicy(5);
+        control.Events()->OnConnecting();  // the live session drops and reconnects
+        control.Events()->OnConnected();
+        if (completes) Event(MSG_WINLOGON_SESSION_RECONNECT, 7);
+        else control.Events()->OnDisconnected(2308);  // the control gave up
+        EXPECT_FALSE(form->Reconnecting());
+        clock.Advance(60000);
+        EXPECT_EQ(app.terminated, 0) << completes;
+        EXPECT_EQ(BoxTexts(), completes ? std::vector<std::string>{} : std::vector<std::string>{"L_NetworkErr_ErrorMessage"});
+        EXPECT_EQ(app.closed, completes ? 0 : 1);
+    }
 }
 
 TEST_F(ClientForm, ReconnectedSessionFlushesLaunchesAsFollowUps) {

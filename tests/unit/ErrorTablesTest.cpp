@@ -28,7 +28,8 @@ TEST(ErrorTables, DisconnectTextsByExtendedReasonFirst) {
 }
 
 TEST(ErrorTables, DisconnectTextsByReason) {
-    EXPECT_FALSE(DisconnectTextKey(2308, 0).has_value());
+    EXPECT_EQ(DisconnectTextKey(2308, 0), "L_NetworkErr_ErrorMessage");  // given up reconnecting
+    EXPECT_EQ(DisconnectTextKey(2055, 0), "L_LogonFailed_ErrorMessage");
     EXPECT_EQ(DisconnectTextKey(0, 0), "L_ErrMsg_Text");
     EXPECT_EQ(DisconnectTextKey(264, 0), "L_ConnectionTimeout_ErrorMessage");
     EXPECT_EQ(DisconnectTextKey(516, 0), "L_NotResponding_ErrorMessage");
@@ -47,6 +48,20 @@ TEST(ErrorTables, QuietEnds) {
     EXPECT_FALSE(IsQuietDisconnect(0xB08, 5));  // taken over by another connection: said so
     EXPECT_FALSE(IsQuietDisconnect(3, 0));
     EXPECT_FALSE(IsQuietDisconnect(2308, 0));
+    EXPECT_TRUE(IsLocalDisconnect(0x101));
+    EXPECT_FALSE(IsLocalDisconnect(2));
+    // Before the session was up the server's logoff is told.
+    EXPECT_EQ(EarlyDisconnectTextKey(2, 0xC), "L_LogoffRemoteByServer_ErrorMessage");
+    EXPECT_EQ(EarlyDisconnectTextKey(2, 5), "L_DisconnectByOtherConnection_ErrorMessage");
+    EXPECT_EQ(EarlyDisconnectTextKey(2308, 0), "L_NetworkErr_ErrorMessage");
+}
+
+TEST(ErrorTables, SystemErrorCodesHaveTheirMeaningOrNone) {
+    EXPECT_EQ(SystemErrorKey(5), "SysErr_AccessDenied");
+    EXPECT_EQ(SystemErrorKey(2), "SysErr_FileNotFound");
+    EXPECT_EQ(SystemErrorKey(1155), "SysErr_NoAssociation");
+    EXPECT_FALSE(SystemErrorKey(0).has_value());
+    EXPECT_FALSE(SystemErrorKey(12345).has_value());
 }
 
 TEST(ErrorTables, EveryKeyIsOneTheLanguageFilesHold) {
@@ -57,11 +72,12 @@ TEST(ErrorTables, EveryKeyIsOneTheLanguageFilesHold) {
     };
     for (int32_t r : {3, 4, 308, 309, 310, 312, 313, 314, 315}) EXPECT_TRUE(known(*AuthResultKey(r))) << r;
     for (int32_t r : {0x1000, 0x4000, 0x4001, 0x8000, 0x8003}) EXPECT_TRUE(known(*StageErrorKey(r))) << r;
-    for (int32_t e = 1; e < 5000; ++e) EXPECT_TRUE(known(*DisconnectTextKey(0, e))) << e;
-    for (int32_t r = 0; r < 11000; ++r)
-        if (auto key = DisconnectTextKey(r, 0)) {
-            EXPECT_TRUE(known(*key)) << r;
-        }
+    for (int32_t e = 1; e < 5000; ++e) EXPECT_TRUE(known(DisconnectTextKey(0, e))) << e;
+    for (int32_t r = 0; r < 11000; ++r) {
+        EXPECT_TRUE(known(DisconnectTextKey(r, 0))) << r;
+        EXPECT_TRUE(known(EarlyDisconnectTextKey(r, 0))) << r;
+        if (const auto key = SystemErrorKey(r)) EXPECT_TRUE(known(*key)) << r;
+    }
 }
 
 }  // namespace
