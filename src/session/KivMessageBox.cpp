@@ -12,6 +12,11 @@ constexpr std::size_t kDomainLineLimit = 57;
 // Record texts are shown as stored, converted from the code page for the screen.
 std::string Shown(std::string_view bytes) { return SystemToUtf8(bytes); }
 
+// The stored password is reversible without a key and these boxes end up in
+// screenshots: the line stays (support sees whether one is stored), the value is
+// a mask of fixed length, which tells nothing of the password's length either.
+std::string Masked(std::string_view stored) { return stored.empty() ? std::string() : std::string(8, '*'); }
+
 }  // namespace
 
 std::vector<std::string> BuildMessageDetails(const std::string& text, const TKIVFile* r, const TClientFacts& client) {
@@ -23,7 +28,7 @@ std::vector<std::string> BuildMessageDetails(const std::string& text, const TKIV
         lines.push_back("[Server]");
         lines.push_back("IP=" + Shown(r->ServerAddress));
         lines.push_back("UserName=" + Shown(r->LoginUser));
-        lines.push_back("PassWord=" + Shown(r->LoginPassWord));
+        lines.push_back("PassWord=" + Masked(r->LoginPassWord.str()));
         // The line is cut in the record's own bytes, then shown.
         lines.push_back(Shown(("Domain=" + r->LoginDomain.str()).substr(0, kDomainLineLimit)));
         lines.push_back("[Client]");

@@ -89,9 +89,12 @@ TEST(KivMessageBox, DetailsWithAndWithoutARecord) {
     EXPECT_EQ(full[3], "AppID=APP1");
     EXPECT_EQ(full[6], "IP=srv:3389");
     EXPECT_EQ(full[7], "UserName=5553");  // as stored
+    EXPECT_EQ(full[8], "PassWord=********");  // never the stored form
     EXPECT_EQ(full[9].size(), 57u);       // the domain line is cut
     EXPECT_EQ(full[11], "User=ann");
     EXPECT_EQ(full[14], "FP=FP");
+    r.LoginPassWord = "";
+    EXPECT_EQ(BuildMessageDetails("Oops", &r, client)[8], "PassWord=");  // none stored: nothing to mask
 }
 
 TEST(KivMessageBox, EmptyCaptionBecomesTheClientName) {

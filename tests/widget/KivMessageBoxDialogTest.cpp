@@ -126,7 +126,7 @@ TEST_F(KivMessageBoxDialogTest, DetailsWithRecordListApplicationServerAndClient)
     const std::string domainLine = "Domain=" + std::string(57 - 7, 'd');
     EXPECT_EQ(seen.detailLines,
               (std::vector<std::string>{"Failed.", "", "[Application]", "AppID=APP0042", "AppName=Ledger", "[Server]",
-                                        "IP=10.1.2.3", "UserName=clerk", "PassWord=0A1B", domainLine, "[Client]",
+                                        "IP=10.1.2.3", "UserName=clerk", "PassWord=********", domainLine, "[Client]",
                                         "User=alice", "Computer=DESK-17", "IP=192.168.7.20,10.0.0.5", "FP=6F1C2A"}));
 }
 
