@@ -14,6 +14,7 @@
 
 #include "infra/NetSpeedReport.h"
 #include "infra/StatusWindowMessage.h"
+#include "platform/linux/PrivateFolder.h"
 
 namespace kiv::status {
 
@@ -67,9 +68,12 @@ bool TStatusProgram::Start() {
     if (const uint32_t other = block_.StatusWindow(); other != 0 && other != id_ && StatusWindowAnswers(other))
         return false;  // one status window per desktop
 
+    // The client's traffic goes only into a folder that is this user's alone.
+    if (std::string why; !PreparePrivateFolder(socketPath_.parent_path(), why)) {
+        Record("no status socket: " + why);
+        return false;
+    }
     std::error_code ec;
-    std::filesystem::create_directories(socketPath_.parent_path(), ec);
-    chmod(socketPath_.parent_path().c_str(), 0700);
     std::filesystem::remove(socketPath_, ec);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #include "desktop/HandOverRecord.h"
+#include "platform/linux/LocalCommandServer.h"
+#include "platform/linux/PrivateFolder.h"
 #include "platform/linux/UnixHandOver.h"
 #include "support/TempDir.h"
 #include "support/TestMainLoop.h"
@@ -83,6 +90,69 @@ TEST(UnixHandOver, AShortRecordIsNoLaunch) {
     sender->Send(std::vector<uint8_t>(10, 1));  // closes after 10 bytes: nothing to wait for
     loop.RunUntil([] { return false; }, 200ms);
     EXPECT_EQ(got, 0);
+}
+
+TEST(PrivateFolder, MadeForThisUserAloneOrRefused) {
+    constexpr uid_t kOther = 65534;
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path& base)> before;  // on <temp>/base
+        bool rootOnly;
+        bool safe;
+        const char* why;
+    };
+    const std::vector<Case> cases{
+        {"made afresh", [](const auto&) {}, false, true, ""},
+        {"ours already", [](const auto& b) { mkdir(b.c_str(), 0700); }, false, true, ""},
+        {"writable by others", [](const auto& b) { mkdir(b.c_str(), 0700), chmod(b.c_str(), 0777); }, false, false,
+         "may be written by others"},
+        {"a file", [](const auto& b) { std::ofstream(b).put('x'); }, false, false, "is not a folder"},
+        {"made first by another user",
+         [](const auto& b) { mkdir(b.c_str(), 0755), (void)!chown(b.c_str(), kOther, kOther); }, true, false,
+         "belongs to user 65534"},
+        {"a link of another user", [](const auto& b) { mkdir((b.string() + "-real").c_str(), 0700),
+                                                       (void)!symlink((b.string() + "-real").c_str(), b.c_str()),
+                                                       (void)!lchown(b.c_str(), kOther, kOther); },
+         true, false, "is a link of user 65534"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.rootOnly && getuid() != 0) continue;  // only root can give a folder away
+        test::TempDir dir;
+        const auto base = dir.path() / "kiv-1000";
+        c.before(base);
+        std::string why;
+        EXPECT_EQ(PreparePrivateFolder(base / "VYNClient6.0", why), c.safe);
+        EXPECT_NE(why.find(c.why), std::string::npos) << why;
+        struct stat made {};
+        if (c.safe) {
+            ASSERT_EQ(stat((base / "VYNClient6.0").c_str(), &made), 0);
+            EXPECT_EQ(made.st_mode & 07777, 0700u);
+        }
+    }
+}
+
+TEST(PrivateFolder, NoHandOverAndNoControlSocketInAFolderOthersMayWrite) {
+    test::TempDir dir;
+    test::TestMainLoop loop;
+    const auto shared = dir.path() / "shared";
+    std::filesystem::create_directory(shared);
+    chmod(shared.c_str(), 0777);
+    TUnixHandOverFactory factory(loop, shared);
+    auto listener = factory.CreateEndpoint();
+    listener->Listen("key", [](const std::vector<uint8_t>&) {});
+    EXPECT_TRUE(std::filesystem::is_empty(shared));
+    // A listener made while the folder was private is not found once others may write there.
+    chmod(shared.c_str(), 0700);
+    listener->Listen("key", [](const std::vector<uint8_t>&) {});
+    ASSERT_FALSE(std::filesystem::is_empty(shared));
+    chmod(shared.c_str(), 0777);
+    auto finder = factory.CreateEndpoint();
+    finder->FindPeer("key");
+    EXPECT_FALSE(finder->PeerFound());
+    TLocalCommandServer commands(loop, [](const std::string&) {});
+    EXPECT_FALSE(commands.Start(shared / "control-1.sock"));
+    EXPECT_FALSE(std::filesystem::exists(shared / "control-1.sock"));
 }
 
 TEST(ClientMarker, FirstInstanceAndTheLastOneRemovesIt) {

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "infra/DebugLog.h"
+#include "platform/linux/PrivateFolder.h"
 #include "platform/linux/UnixHandOver.h"
 
 namespace kiv {
@@ -36,9 +38,11 @@ TLocalCommandServer::~TLocalCommandServer() {
 }
 
 bool TLocalCommandServer::Start(const std::filesystem::path& socketPath) {
-    std::error_code ec;
-    std::filesystem::create_directories(socketPath.parent_path(), ec);
-    chmod(socketPath.parent_path().c_str(), 0700);
+    // Whoever may write into the folder could put a socket of their own in our place.
+    if (std::string why; !PreparePrivateFolder(socketPath.parent_path(), why)) {
+        if (DebugSwitches[dmMain]) WriteLog("[TLocalCommandServer.Start]no control socket: " + why);
+        return false;
+    }
     unlink(socketPath.c_str());
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

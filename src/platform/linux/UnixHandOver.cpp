@@ -19,6 +19,7 @@
 #include "desktop/HandOverRecord.h"
 #include "infra/DebugLog.h"
 #include "infra/TextRules.h"
+#include "platform/linux/PrivateFolder.h"
 
 namespace kiv {
 
@@ -114,9 +115,18 @@ std::filesystem::path TUnixHandOverEndpoint::SocketPath(const std::string& key) 
     return folder_ / (KeyDigest(key) + ".sock");
 }
 
+bool TUnixHandOverEndpoint::FolderIsPrivate(const char* who) const {
+    std::string why;
+    if (PreparePrivateFolder(folder_, why)) return true;
+    if (DebugSwitches[dmMain]) WriteLog(std::string("[TIpcMsg.") + who + "]no hand-over: " + why);
+    return false;
+}
+
 void TUnixHandOverEndpoint::FindPeer(const std::string& key) {
     if (peerFd_ >= 0) close(peerFd_);
-    peerFd_ = ConnectTo(SocketPath(key));
+    peerFd_ = -1;
+    // A record sent into somebody else's folder would reach whoever listens there.
+    if (FolderIsPrivate("FindPeer")) peerFd_ = ConnectTo(SocketPath(key));
 }
 
 void TUnixHandOverEndpoint::Send(const std::vector<uint8_t>& record) {
@@ -131,9 +141,8 @@ void TUnixHandOverEndpoint::Send(const std::vector<uint8_t>& record) {
 }
 
 void TUnixHandOverEndpoint::Listen(const std::string& key, std::function<void(const std::vector<uint8_t>&)> onRecord) {
+    if (!FolderIsPrivate("Listen")) return;
     std::error_code ec;
-    std::filesystem::create_directories(folder_, ec);
-    chmod(folder_.c_str(), 0700);
     const std::filesystem::path path = SocketPath(key);
     // A socket file nobody answers on is left over from an instance that died.
     if (const int live = ConnectTo(path); live >= 0) {

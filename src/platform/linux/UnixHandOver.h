@@ -25,10 +25,13 @@ public:
 
     // The socket path of a key (keys compare without regard to letter case).
     std::filesystem::path SocketPath(const std::string& key) const;
-    // $XDG_RUNTIME_DIR (or /tmp/kiv-<uid>) + "/VYNClient6.0".
+    // $XDG_RUNTIME_DIR (or /tmp/kiv-<uid>) + "/VYNClient6.0". Neither Listen nor
+    // FindPeer uses a folder that is not this user's alone (PreparePrivateFolder).
     static std::filesystem::path DefaultFolder();
 
 private:
+    // The folder exists, is this user's and nobody else may write into it; logged when not.
+    bool FolderIsPrivate(const char* who) const;
     void Serve();
     void ServeOne(int fd);
 
