@@ -38,6 +38,9 @@ TEST(DemoServerCommandLine, HelpNamesEveryOptionAndScenarioWord) {
                              "--height",
                              "--color",
                              "--log-level",
+                             "--transcript-secrets",
+                             "--handshake-timeout-ms",
+                             "--idle-timeout-ms",
                              "after",
                              "accept",
                              "logon",
@@ -149,21 +152,59 @@ TEST(DemoServerProcess, DropAfterAcceptEndsTheConnectionWithoutAByte) {
     close(second);
 }
 
+// A connection whose TLS handshake began and stalled: the request asked for TLS, the
+// server confirmed, and the client sent only the head of its hello.
+int ConnectIntoTheHandshake(int port) {
+    const int fd = ConnectTcp(port);
+    const std::string request = ConnectionRequest();
+    std::string confirm;
+    if (fd < 0 || send(fd, request.data(), request.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(request.size()) ||
+        ReadWithin(fd, confirm, 3000) <= 0)
+        return -1;
+    const char helloHead[] = {0x16, 0x03, 0x01, 0x00, 0x50};  // a handshake record of 80 bytes, never sent
+    send(fd, helloHead, sizeof helloHead, MSG_NOSIGNAL);
+    return fd;
+}
+
 TEST(DemoServerProcess, EndsWithExitZeroOnSigtermAndSigintEvenWithClients) {
     for (const int signal : {SIGTERM, SIGINT}) {
         TempDir dir;
         TDemoServerProcess server(dir.path(), {"--step", "connection 1 stall"});
         const int stalled = ConnectTcp(server.port());
+        ASSERT_EQ(server.WaitEvents("connect", 1).size(), 1u);
         const int silent = ConnectTcp(server.port());
-        ASSERT_EQ(server.WaitEvents("connect", 2).size(), 2u);
+        const int inHandshake = ConnectIntoTheHandshake(server.port());
+        ASSERT_GE(inHandshake, 0);
+        ASSERT_EQ(server.WaitEvents("connect", 3).size(), 3u);
         std::chrono::milliseconds took{};
         EXPECT_EQ(server.Stop(signal, 2000, &took), 0) << "signal " << signal;
         EXPECT_LT(took.count(), 2000);
         const auto gone = server.Events("disconnect");
-        EXPECT_EQ(gone.size(), 2u);
+        EXPECT_EQ(gone.size(), 3u);
         for (const auto& line : gone) EXPECT_EQ(line["reason"], "stop");
-        close(stalled);
-        close(silent);
+        for (const int fd : {stalled, silent, inHandshake}) close(fd);
+    }
+}
+
+TEST(DemoServerProcess, SilentAndStalledConnectionsEndAtTheirLimit) {
+    const std::vector<std::vector<std::string>> limits{{"--handshake-timeout-ms", "600", "--idle-timeout-ms", "0"},
+                                                       {"--handshake-timeout-ms", "0", "--idle-timeout-ms", "600"}};
+    for (const auto& args : limits) {
+        SCOPED_TRACE(args[0] + " " + args[1]);
+        TempDir dir;
+        TDemoServerProcess server(dir.path(), args);
+        const int silent = ConnectTcp(server.port());
+        const int inHandshake = ConnectIntoTheHandshake(server.port());
+        ASSERT_GE(inHandshake, 0);
+        const auto gone = server.WaitEvents("disconnect", 2, std::nullopt, 5000);
+        ASSERT_EQ(gone.size(), 2u);
+        for (const auto& line : gone) EXPECT_EQ(line["reason"], "timeout");
+        for (const int fd : {silent, inHandshake}) {
+            std::string rest;
+            EXPECT_EQ(ReadWithin(fd, rest, 2000), 0);  // the client sees the end
+            close(fd);
+        }
+        EXPECT_TRUE(server.Running());
     }
 }
 

@@ -31,7 +31,7 @@ protected:
 };
 
 TEST_F(DemoServerSession, RecordsTheLogonWithTheExactRoutingTokenAndTheChannels) {
-    TDemoServerProcess server(dir.path() / "server", {});
+    TDemoServerProcess server(dir.path() / "server", {"--transcript-secrets"});
     TTestClientOptions options = ClientOptions(server.port());
     options.user = "alice";
     options.password = "s3cret";
@@ -251,6 +251,17 @@ TEST_F(DemoServerSession, ServesOverlappingAndSuccessiveSessions) {
     for (const auto& logon : server.Events("logon")) users.push_back(logon["user"]);
     std::sort(users.begin(), users.end());
     EXPECT_EQ(users, (std::vector<std::string>{"demo", "first", "second"}));
+}
+
+TEST_F(DemoServerSession, TheTranscriptMasksThePasswordUnlessToldOtherwise) {
+    TDemoServerProcess server(dir.path() / "server", {});
+    TTestClientOptions options = ClientOptions(server.port());
+    options.password = "s3cret";
+    TTestRdpClient client(options);
+    ASSERT_TRUE(client.Connect()) << server.Stderr();
+    const auto logons = server.WaitEvents("logon");
+    ASSERT_EQ(logons.size(), 1u);
+    EXPECT_EQ(logons[0]["password"], "********");
 }
 
 TEST_F(DemoServerSession, NlaChecksThePassword) {

@@ -472,9 +472,10 @@ TEST_F(DemoShell, CustomRequestsGoOutOnceTheShellStartedAndAnswersAreRecorded) {
     EXPECT_EQ(out.records.back()["text"], "127.0.0.1");
 }
 
-TEST_F(DemoShell, StressWindowsAllMoveAtTheRate) {
+TEST_F(DemoShell, StressWindowsAllMoveAtTheRateForTheirSteps) {
     options.stressWindows = 5;
     options.stressRateHz = 10;
+    options.stressSteps = 12;
     TDemoShell& shell = Started();
     const auto created = out.Windows();
     ASSERT_EQ(created.size(), 5u);
@@ -493,6 +494,11 @@ TEST_F(DemoShell, StressWindowsAllMoveAtTheRate) {
         EXPECT_GE(w.header.Left, 0);
         EXPECT_LE(w.header.Bottom, 768);
     }
+    // The twelfth step is the last.
+    Advance(shell, now + 3000);
+    EXPECT_EQ(out.Windows().size(), 60u);
+    EXPECT_EQ(out.records.back()["event"], "stress-done");
+    EXPECT_EQ(out.records.back()["steps"], 12);
 }
 
 TEST_F(DemoShell, ForeignAndBrokenMessagesChangeNothing) {

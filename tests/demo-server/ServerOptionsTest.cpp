@@ -40,7 +40,11 @@ TEST(ServerOptions, ReadsEveryOptionInBothSpellings) {
                                                        "--color",
                                                        "#102030",
                                                        "--log-level",
-                                                       "DEBUG"});
+                                                       "DEBUG",
+                                                       "--transcript-secrets",
+                                                       "--handshake-timeout-ms",
+                                                       "1500",
+                                                       "--idle-timeout-ms=0"});
     EXPECT_EQ(options.port, 0);
     EXPECT_EQ(options.stateDir, "/s");
     EXPECT_EQ(options.transcript, std::filesystem::path("/t.jsonl"));
@@ -55,6 +59,9 @@ TEST(ServerOptions, ReadsEveryOptionInBothSpellings) {
     EXPECT_EQ(options.height, 600);
     EXPECT_EQ(options.color, 0x102030u);
     EXPECT_EQ(options.logLevel, "DEBUG");
+    EXPECT_TRUE(options.transcriptSecrets);
+    EXPECT_EQ(options.handshakeTimeoutMs, 1500);
+    EXPECT_EQ(options.idleTimeoutMs, 0);
 }
 
 TEST(ServerOptions, DefaultsAndHelp) {
@@ -62,6 +69,9 @@ TEST(ServerOptions, DefaultsAndHelp) {
     EXPECT_EQ(options.color, kDemoDesktopColor);
     EXPECT_FALSE(options.transcript.has_value());
     EXPECT_FALSE(options.nla);
+    EXPECT_FALSE(options.transcriptSecrets);  // passwords are masked
+    EXPECT_EQ(options.handshakeTimeoutMs, 30000);
+    EXPECT_EQ(options.idleTimeoutMs, 900000);
     EXPECT_TRUE(ParseServerOptions({"--help"}).help);
     // Help needs none of the required options.
     EXPECT_TRUE(ParseServerOptions({"--nla", "-h"}).help);
@@ -115,7 +125,7 @@ TEST(ServerOptions, ReadsTheShellsOptions) {
          "shell-loading", "--stall-at", "auth", "--session-error", "307", "--app-run-error", "2", "--error-info",
          "0x3", "--drop-after-ms", "100", "--reconnect-policy", "30", "--reconnect-after-ms", "200",
          "--logoff-after-ms", "300", "--windows", "2", "--move-every-ms", "50", "--stress-windows", "10",
-         "--stress-rate", "30", "--multi-account", "--menu", "--caret-flags", "0x20", "--ask-address",
+         "--stress-rate", "30", "--stress-steps", "12", "--multi-account", "--menu", "--caret-flags", "0x20", "--ask-address",
          "--start-video", "10.0.0.9:8899|a"});
     const TShellOptions& shell = options.shell;
     EXPECT_TRUE(shell.enabled);
@@ -134,6 +144,7 @@ TEST(ServerOptions, ReadsTheShellsOptions) {
     EXPECT_EQ(shell.moveEveryMs, 50);
     EXPECT_EQ(shell.stressWindows, 10);
     EXPECT_EQ(shell.stressRateHz, 30);
+    EXPECT_EQ(shell.stressSteps, 12);
     EXPECT_TRUE(shell.multiAccount);
     EXPECT_TRUE(shell.menuAtStart);
     EXPECT_TRUE(shell.caret);

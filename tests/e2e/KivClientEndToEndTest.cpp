@@ -113,7 +113,7 @@ namespace {
 
 // What kivtool connect-plan says the control is told is what the server sees.
 TEST_F(KivClientEndToEnd, TheConnectPlanIsWhatTheServerRecords) {
-    StartServer();
+    StartServer({"--transcript-secrets"});
     const auto file = dir.Write(
         "plan.kiv", "[Farm]\r\nUserName=616E6E\r\nSessionID=SID00000042\r\n[Session]\r\nScreen_FULL=0\r\nWidth=800\r\n"
                     "Height=600\r\n[Application]\r\nApp_id=APP7\r\nApp_type_mode=2\r\n[Server]\r\nServerIPType=2\r\n"

@@ -40,7 +40,9 @@ TEST(FreeRdpConnect, ServerSeesTheChannelsWithTheirOptions) {
 }
 
 TEST(FreeRdpConnect, ServerSeesTheLogonFieldsAndTheRoutingToken) {
-    DemoServerProcess server({});
+    DemoServerProcess::Options secrets;
+    secrets.extraArguments = {"--transcript-secrets"};
+    DemoServerProcess server(secrets);
     ASSERT_TRUE(server.Started()) << server.StartError();
     ControlFixture f;
     f.ConfigureFor("127.0.0.1", server.Port());

@@ -7,19 +7,14 @@
 #include <winpr/handle.h>
 #include <winpr/synch.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <thread>
 
 #include "tools/demo-server/ConnectionRequest.h"
 
 namespace kiv::demo {
-
-namespace {
-
-// A client that connects and says nothing is given up after this long.
-constexpr std::int64_t kFirstPduTimeoutMs = 60000;
-
-}  // namespace
 
 TConnection::TConnection(int clientFd, int number, std::string peerAddress, const TServerShared& shared)
     : client_(clientFd),
@@ -103,11 +98,14 @@ std::optional<TBytes> TConnection::ReadFirstPdu(TSessionEnd& end) {
     TBytes pdu;
     std::size_t wanted = 4;
     bool sized = false;
-    const std::int64_t deadline = shared_.clock->NowMs() + kFirstPduTimeoutMs;
+    // A client that connects and says nothing is given up at the nearer limit.
+    std::int64_t deadline = INT64_MAX;
+    for (const int limit : {shared_.handshakeTimeoutMs, shared_.idleTimeoutMs})
+        if (limit > 0) deadline = std::min(deadline, acceptedMs_ + limit);
     while (pdu.size() < wanted) {
         const TWait wait = WaitFor(deadline, true);
         if (wait != TWait::Readable) {
-            end = wait == TWait::Stopped ? TSessionEnd::Stop : TSessionEnd::Error;
+            end = wait == TWait::Stopped ? TSessionEnd::Stop : TSessionEnd::Timeout;
             return std::nullopt;
         }
         std::uint8_t chunk[4096];
@@ -133,7 +131,12 @@ TSessionEnd TConnection::Serve(const TBytes& firstPdu) {
     TConnectionRequest request = SplitConnectionRequest(firstPdu);
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return TSessionEnd::Error;
-    TSocketRelay relay(client_, pair[0], std::move(request.forwarded));
+    // What is left of the handshake's time goes to the relay, which sees every byte.
+    TRelayLimits limits{0, shared_.idleTimeoutMs};
+    if (shared_.handshakeTimeoutMs > 0)
+        limits.handshakeMs = static_cast<int>(
+            std::max<std::int64_t>(1, acceptedMs_ + shared_.handshakeTimeoutMs - shared_.clock->NowMs()));
+    TSocketRelay relay(client_, pair[0], std::move(request.forwarded), limits);
     client_ = -1;  // the relay owns it now
     {
         std::lock_guard lock(relayMutex_);
@@ -145,18 +148,22 @@ TSessionEnd TConnection::Serve(const TBytes& firstPdu) {
     {
         TRdpSession session(number_, shared_.peer, *shared_.transcript, *shared_.clock, engine_, *shared_.shellSessions,
                             TClientHello{std::move(request.routingToken), std::move(request.cookie)},
-                            [&relay] { relay.Drop(); });
+                            [&relay] { relay.Drop(); }, [&relay] { relay.Settled(); });
         end = session.Run(pair[1], stopEvent_);
         if (end == TSessionEnd::Stop) relay.Stop();
     }
     // FreeRDP has closed its end: the relay passes on the rest and finishes.
     relayThread.join();
+    // A stop or a limit that broke FreeRDP's reading looks like the client going.
+    if (stopped_) end = TSessionEnd::Stop;
+    else if (relay.TimedOut()) end = TSessionEnd::Timeout;
     std::lock_guard lock(relayMutex_);
     relay_ = nullptr;
     return end;
 }
 
 void TConnection::Run() {
+    acceptedMs_ = shared_.clock->NowMs();
     TJson connect = Line("connect");
     connect["peer"] = peerAddress_;
     shared_.transcript->Write(std::move(connect));

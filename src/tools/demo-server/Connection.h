@@ -22,6 +22,9 @@ struct TServerShared {
     std::shared_ptr<TShellSessions> shellSessions;
     TTranscript* transcript = nullptr;
     const TServerClock* clock = nullptr;
+    // How long a connection may take to become a session, and be silent; 0: no limit.
+    int handshakeTimeoutMs = 30000;
+    int idleTimeoutMs = 900000;
 };
 
 class TConnection {
@@ -54,6 +57,7 @@ private:
     int stopFd_;
     HANDLE stopEvent_;
     std::atomic<bool> stopped_{false};
+    std::int64_t acceptedMs_ = 0;
     std::mutex relayMutex_;
     TSocketRelay* relay_ = nullptr;
 };

@@ -82,13 +82,14 @@ std::string_view SessionEndName(TSessionEnd end) {
         case TSessionEnd::Drop: return "drop";
         case TSessionEnd::Stop: return "stop";
         case TSessionEnd::Error: return "error";
+        case TSessionEnd::Timeout: return "timeout";
     }
     return "error";
 }
 
 TRdpSession::TRdpSession(int connection, const TPeerSettings& settings, TTranscript& transcript,
                          const TServerClock& clock, TRuleEngine& engine, TShellSessions& shellSessions,
-                         TClientHello hello, std::function<void()> dropTcp)
+                         TClientHello hello, std::function<void()> dropTcp, std::function<void()> settled)
     : connection_(connection),
       settings_(settings),
       transcript_(transcript),
@@ -97,6 +98,7 @@ TRdpSession::TRdpSession(int connection, const TPeerSettings& settings, TTranscr
       shellSessions_(shellSessions),
       hello_(std::move(hello)),
       dropTcp_(std::move(dropTcp)),
+      settled_(std::move(settled)),
       desktop_(TDesktopPattern(settings.color)),
       painter_(desktop_) {
     if (settings_.shell.enabled)
@@ -181,7 +183,9 @@ void TRdpSession::RecordLogon() {
     TJson line = Line("logon");
     line["user"] = SettingString(settings, FreeRDP_Username);
     line["domain"] = SettingString(settings, FreeRDP_Domain);
-    line["password"] = SettingString(settings, FreeRDP_Password);
+    // Transcripts end up in bug reports: the password only when asked for.
+    const std::string password = SettingString(settings, FreeRDP_Password);
+    line["password"] = settings_.transcriptSecrets || password.empty() ? password : std::string(8, '*');
     line["alternate_shell"] = SettingString(settings, FreeRDP_AlternateShell);
     line["working_dir"] = SettingString(settings, FreeRDP_ShellWorkingDirectory);
     line["routing_token_hex"] = ToHex(hello_.routingToken);
@@ -369,6 +373,7 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
         if (activatePending_) {
             activatePending_ = false;
             activated_ = true;
+            if (settled_) settled_();
             rdpSettings* settings = peer_->settings;
             const int width = static_cast<int>(freerdp_settings_get_uint32(settings, FreeRDP_DesktopWidth));
             const int height = static_cast<int>(freerdp_settings_get_uint32(settings, FreeRDP_DesktopHeight));

@@ -34,6 +34,8 @@ struct TPeerSettings {
     std::uint32_t color = kDemoDesktopColor;
     TShellOptions shell;
     bool displayControl = false;
+    // The logon's password is written to the transcript as it came (else masked).
+    bool transcriptSecrets = false;
 };
 
 // What the server read of the client's first PDU before FreeRDP saw it.
@@ -42,14 +44,16 @@ struct TClientHello {
     std::string cookie;
 };
 
-enum class TSessionEnd { Client, Close, Drop, Stop, Error };
+enum class TSessionEnd { Client, Close, Drop, Stop, Error, Timeout };
 std::string_view SessionEndName(TSessionEnd end);
 
 class TRdpSession final : private IShellOutput {
 public:
-    // `dropTcp` ends the client's TCP connection without another byte.
+    // `dropTcp` ends the client's TCP connection without another byte; `settled`
+    // is called once, when the session is active.
     TRdpSession(int connection, const TPeerSettings& settings, TTranscript& transcript, const TServerClock& clock,
-                TRuleEngine& engine, TShellSessions& shellSessions, TClientHello hello, std::function<void()> dropTcp);
+                TRuleEngine& engine, TShellSessions& shellSessions, TClientHello hello, std::function<void()> dropTcp,
+                std::function<void()> settled = {});
     ~TRdpSession() override;
     TRdpSession(const TRdpSession&) = delete;
     TRdpSession& operator=(const TRdpSession&) = delete;
@@ -94,6 +98,7 @@ private:
     TShellSessions& shellSessions_;
     TClientHello hello_;
     std::function<void()> dropTcp_;
+    std::function<void()> settled_;
     TServerDesktop desktop_;
     TDesktopPainter painter_;
     std::unique_ptr<TDemoShell> shell_;

@@ -90,6 +90,10 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--height", [&](const std::string& v) { options.height = ReadInt("--height", v, 64, 8192); }},
         {"--color", [&](const std::string& v) { options.color = ReadColor(v); }},
         {"--log-level", [&](const std::string& v) { options.logLevel = v; }},
+        {"--handshake-timeout-ms",
+         [&](const std::string& v) { options.handshakeTimeoutMs = ReadInt("--handshake-timeout-ms", v, 0, 3600000); }},
+        {"--idle-timeout-ms",
+         [&](const std::string& v) { options.idleTimeoutMs = ReadInt("--idle-timeout-ms", v, 0, 86400000); }},
         {"--auth-result", [&](const std::string& v) { options.shell.authResult = ReadCode("--auth-result", v); }},
         {"--session-number",
          [&](const std::string& v) { options.shell.sessionNumber = ReadCode("--session-number", v); }},
@@ -115,6 +119,8 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--stress-windows",
          [&](const std::string& v) { options.shell.stressWindows = ReadInt("--stress-windows", v, 1, 1000); }},
         {"--stress-rate", [&](const std::string& v) { options.shell.stressRateHz = ReadInt("--stress-rate", v, 1, 1000); }},
+        {"--stress-steps",
+         [&](const std::string& v) { options.shell.stressSteps = ReadInt("--stress-steps", v, 0, 100000000); }},
         {"--folder-message", [&](const std::string& v) { options.shell.folderMessage = ReadFolderMessage(v); }},
         {"--caret-flags",
          [&](const std::string& v) {
@@ -135,6 +141,7 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--caret", [&] { options.shell.caret = true; }},
         {"--ask-address", [&] { options.shell.askAddress = true; }},
         {"--display-control", [&] { options.displayControl = true; }},
+        {"--transcript-secrets", [&] { options.transcriptSecrets = true; }},
     };
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
@@ -176,7 +183,8 @@ An RDP server on 127.0.0.1 for the client's demo and tests. It paints a desktop,
 opens the channels CSML, CSMT and CSMP when the client joined them, plays the
 server shell (unless --no-shell), records what happens as JSON lines, and does
 what a scenario tells it to. Once it accepts connections it prints one line
-"listening on 127.0.0.1:PORT". SIGTERM or SIGINT ends it (exit code 0).
+"listening on 127.0.0.1:PORT". SIGTERM or SIGINT ends it within 2 seconds,
+whatever its connections are doing (exit code 0).
 
 options:
   --port P             port on 127.0.0.1 to listen on; 0 picks a free one
@@ -184,6 +192,8 @@ options:
                        server.key, made on first start and reused) and the
                        NTLM SAM file (sam)
   --transcript FILE    write the JSON-lines record here (the file is emptied)
+  --transcript-secrets the logon's password goes into the transcript as it
+                       came; without it a password is recorded as "********"
   --scenario FILE      scenario rules, one per line (see below)
   --step RULE          one more scenario rule; may be repeated; applied after
                        the --scenario file, in order
@@ -204,6 +214,14 @@ options:
   --display-control    offer the display-control channel (when the client
                        brings dynamic channels) and record the monitor layouts
                        it sends; the desktop keeps its size
+  --handshake-timeout-ms N
+                       a connection that is no active session N ms after the
+                       accept (silent, or stalled in the TLS handshake or the
+                       logon) is closed, reason "timeout" (default 30000; 0:
+                       never)
+  --idle-timeout-ms N  a connection over which no byte moved either way for
+                       N ms is closed, reason "timeout" (default 900000; 0:
+                       never)
   --help               this text
 
 the server shell (on unless --no-shell; the scenario's rules act beside it):
@@ -259,6 +277,8 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
   --stress-windows N      N small windows (no taskbar button, not painted) that
                           all move at --stress-rate HZ (default 20), from the
                           shell's start: a load for the client's clipping
+  --stress-steps N        the stress windows stop after N steps (recorded as
+                          "stress-done"; 0, the default: never)
   --folder-message HEX    once the shell started, send this folder message
                           (hex bytes starting with the signature 3FEE04) on
                           CSMT; the client's folder plug-in answers on CSMT,
@@ -289,13 +309,15 @@ accept order):
   {"event":"send","channel","hex"}                     per message sent
   {"event":"send-failed","channel","hex","why"}        the client did not join the channel
   {"event":"error-info","code"}  {"event":"reconnect-cookie","logon_id"}
-  {"event":"disconnect","reason"}   reason: client, close, drop, stop, error
+  {"event":"disconnect","reason"}   reason: client, close, drop, stop, error,
+                                    timeout,
+                                    timeout
   {"event":"shell","state"}   started, stalled, logoff, drop, reconnect-drop,
                               reconnected
   {"event":"window","action","handle","title","left","top","right","bottom"}
       action: create, activate, restore, minimize, destroy, menu, menu-close,
       move, republish (the window's rectangle after the action)
-  {"event":"stress","windows","rate_hz"}
+  {"event":"stress","windows","rate_hz"}  {"event":"stress-done","steps"}
   {"event":"tray","action","window","id","callback","image","tip"}
       action: add, modify, delete (a tray icon message the shell sent)
   {"event":"tray-mouse","window","id","callback","message","x","y"}

@@ -35,6 +35,9 @@ struct TServerOptions {
     std::uint32_t color = kDemoDesktopColor;
     std::string logLevel;  // FreeRDP's log level; empty keeps FreeRDP's default
     bool displayControl = false;  // offer the display-control channel
+    bool transcriptSecrets = false;    // the logon's password in the transcript as it came
+    int handshakeTimeoutMs = 30000;    // from accept until the session is active; 0: none
+    int idleTimeoutMs = 900000;        // no byte either way; 0: none
     TShellOptions shell;
 };
 

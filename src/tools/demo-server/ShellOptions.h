@@ -46,6 +46,7 @@ struct TShellOptions {
     std::optional<int> moveEveryMs;
     int stressWindows = 0;
     int stressRateHz = 20;
+    int stressSteps = 0;  // the stress windows stop after this many steps; 0: never
     // A folder-family message sent on CSMT once the shell started; the client's
     // plug-in answers on CSMT (recorded as any received message).
     std::optional<std::vector<std::uint8_t>> folderMessage;

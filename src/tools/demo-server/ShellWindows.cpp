@@ -301,7 +301,8 @@ void TShellWindows::MoveStep() {
     }
 }
 
-void TShellWindows::StartStress(int windows, int rateHz, std::int64_t nowMs) {
+void TShellWindows::StartStress(int windows, int rateHz, std::int64_t nowMs, int steps) {
+    stressSteps_ = steps;
     for (int i = 0; i < windows; ++i) {
         TServerWindow window;
         window.handle = (lastHandle_ += 0x10);
@@ -338,6 +339,13 @@ void TShellWindows::StressStep() {
         const int left = static_cast<int>(px < spanX ? px : 2 * spanX - px);
         const int top = static_cast<int>(py < spanY ? py : 2 * spanY - py);
         MoveTo(*window, {left, top, left + kStressWindowWidth, top + kStressWindowHeight}, false);
+    }
+    if (stressSteps_ > 0 && stressTick_ >= stressSteps_) {
+        stressEveryMs_ = 0;
+        TJson line;
+        line["event"] = "stress-done";
+        line["steps"] = stressTick_;
+        output_.Record(std::move(line));
     }
 }
 

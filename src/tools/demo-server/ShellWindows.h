@@ -53,7 +53,8 @@ public:
     void ShowMenuOnNewestWindow(std::int64_t nowMs);
 
     void StartMoving(int everyMs, std::int64_t nowMs);
-    void StartStress(int windows, int rateHz, std::int64_t nowMs);
+    // `steps` > 0: they stop after that many steps (recorded as "stress-done").
+    void StartStress(int windows, int rateHz, std::int64_t nowMs, int steps = 0);
     std::optional<std::int64_t> NextDueMs() const;
     void OnTimer(std::int64_t nowMs);
 
@@ -94,6 +95,7 @@ private:
     int stressEveryMs_ = 0;
     std::int64_t stressDueMs_ = 0;
     std::int64_t stressTick_ = 0;
+    std::int64_t stressSteps_ = 0;
     std::vector<std::int64_t> stressHandles_;
 };
 

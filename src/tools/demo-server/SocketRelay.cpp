@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 namespace kiv::demo {
 
@@ -57,10 +59,11 @@ bool WriteFrom(int fd, TBytes& buffer) {
 
 }  // namespace
 
-TSocketRelay::TSocketRelay(int clientFd, int peerFd, TBytes firstForPeer)
+TSocketRelay::TSocketRelay(int clientFd, int peerFd, TBytes firstForPeer, TRelayLimits limits)
     : client_(clientFd),
       peer_(peerFd),
       wake_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)),
+      limits_(limits),
       toPeer_(std::move(firstForPeer)) {
     SetNonBlocking(client_);
     SetNonBlocking(peer_);
@@ -97,6 +100,25 @@ void TSocketRelay::FinishDrop() {
 }
 
 void TSocketRelay::Run() {
+    Relay();
+    shutdown(peer_, SHUT_RDWR);
+    shutdown(client_, SHUT_RDWR);
+}
+
+void TSocketRelay::Relay() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point handshakeUntil = Clock::now() + std::chrono::milliseconds(limits_.handshakeMs);
+    Clock::time_point lastActivity = Clock::now();
+    // The nearest limit, if any applies now.
+    const auto limit = [&]() -> std::optional<Clock::time_point> {
+        std::optional<Clock::time_point> at;
+        if (limits_.handshakeMs > 0 && !settled_.load()) at = handshakeUntil;
+        if (limits_.idleMs > 0) {
+            const Clock::time_point idleUntil = lastActivity + std::chrono::milliseconds(limits_.idleMs);
+            if (!at || idleUntil < *at) at = idleUntil;
+        }
+        return at;
+    };
     bool clientReading = true;
     bool peerReading = true;
     bool peerShut = false;    // we told the peer side the client is gone
@@ -136,6 +158,14 @@ void TSocketRelay::Run() {
             if (left.count() <= 0) return;
             timeout = static_cast<int>(left.count());
         }
+        if (const auto until = limit()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*until - Clock::now()).count();
+            if (left <= 0) {
+                timedOut_ = true;
+                return;
+            }
+            timeout = timeout < 0 ? static_cast<int>(left) : std::min(timeout, static_cast<int>(left));
+        }
         if (poll(fds, 3, timeout) < 0) {
             if (errno == EINTR) continue;
             return;
@@ -147,6 +177,7 @@ void TSocketRelay::Run() {
             }
             continue;
         }
+        if ((fds[0].revents | fds[1].revents) & (POLLIN | POLLOUT)) lastActivity = Clock::now();
         if (fds[0].fd >= 0 && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) && clientReading) {
             if (clientShut) {
                 // The server side is gone; read only to see the client close.

@@ -93,6 +93,9 @@ int Serve(const TServerOptions& options) {
     shared.shellSessions = std::make_shared<TShellSessions>();
     shared.peer.shell = options.shell;
     shared.peer.displayControl = options.displayControl;
+    shared.peer.transcriptSecrets = options.transcriptSecrets;
+    shared.handshakeTimeoutMs = options.handshakeTimeoutMs;
+    shared.idleTimeoutMs = options.idleTimeoutMs;
     std::unique_ptr<TTranscript> transcript = options.transcript
                                                   ? std::make_unique<TTranscript>(clock, *options.transcript)
                                                   : std::make_unique<TTranscript>(clock);
