@@ -4,8 +4,8 @@
 // with the padding and len of the channel layer; after each one the taskbar
 // windows report what a user could do with them. The handler must read nothing
 // past the payload or its title area, send only 21-byte window events, and
-// keep its shapes banded. The icon reader and the region type get the raw
-// bytes as well.
+// keep its shapes banded; a clip of the changed rows alone must equal the union
+// from scratch. The icon reader and the region type get the raw bytes as well.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -72,10 +72,14 @@ struct Taskbar : ITaskbarWindows {
 };
 
 struct Surface : ISeamlessSurface {
-    void SetSessionRegion(const std::vector<TRect>& region) override { Check(region); }
+    void SetSessionRegion(const std::vector<TRect>& region) override {
+        Check(region);
+        ++clips;
+    }
     void SetImeRegion(const std::vector<TRect>& region) override { Check(region); }
     void ActivateSessionWindow() override {}
     TRect PrimaryScreen() const override { return TRect{0, 0, 1920, 1080}; }
+    int clips = 0;
     static void Check(const std::vector<TRect>& region) {
         if (region.empty()) __builtin_trap();
         for (std::size_t i = 0; i < region.size(); ++i) {
@@ -124,7 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::vector<uint8_t> payload(data + at, data + at + length);
             at += length;
             const TReceivedMessage received = UnwrapReceived(payload);
+            const int clips = surface.clips;
             sml.OnRecvbuffer(received.buffer.data(), received.len);
+            // A clip of only the changed rows gives what a clip from scratch gives.
+            if (surface.clips != clips && sml.LastClip().Rects() != sml.FullClip().Rects()) __builtin_trap();
             // What the user does with the first button, with the state the bytes chose.
             if (sml.WindowList.Count() > 0 && !payload.empty()) {
                 const TTaskbarHandle button = sml.WindowList.GetItem(0)->ClientHandle;

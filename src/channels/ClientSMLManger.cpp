@@ -6,6 +6,7 @@ TClientSMLWindowList::~TClientSMLWindowList() { Clear(); }
 
 int TClientSMLWindowList::Add(const TSmlWindowRec& record) {
     items_.push_back(std::make_unique<TSmlWindowRec>(record));
+    ++changes_;
     return Count() - 1;
 }
 
@@ -15,6 +16,7 @@ bool TClientSMLWindowList::Delete(int index) {
     // handler, which may look at the list again.
     std::unique_ptr<TSmlWindowRec> record = std::move(items_[static_cast<std::size_t>(index)]);
     items_.erase(items_.begin() + index);
+    ++changes_;
     if (record->ClientHandle != 0 && taskbar_ != nullptr) taskbar_->DestroyTaskbarWindow(record->ClientHandle);
     return true;
 }
@@ -49,6 +51,7 @@ const TSmlWindowRec* TClientSMLWindowList::GetItem(int index) const {
 bool TClientSMLWindowList::SetItem(int index, const TSmlWindowRec& record) {
     if (!Valid(index)) return false;
     *items_[static_cast<std::size_t>(index)] = record;
+    ++changes_;
     return true;
 }
 

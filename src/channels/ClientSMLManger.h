@@ -48,12 +48,16 @@ public:
     // Copies every field into the record at index; false for a bad index.
     bool SetItem(int index, const TSmlWindowRec& record);
     int Count() const { return static_cast<int>(items_.size()); }
+    // Counts the adds, deletes and whole-record sets; the clip uses it to see
+    // whether the list changed under it since it last looked.
+    uint64_t Changes() const { return changes_; }
 
 private:
     bool Valid(int index) const { return index >= 0 && index < Count(); }
 
     ITaskbarWindows* taskbar_;
     std::vector<std::unique_ptr<TSmlWindowRec>> items_;
+    uint64_t changes_ = 0;
 };
 
 }  // namespace kiv

@@ -31,8 +31,10 @@ std::string ShellWord(std::string_view text) {
     return quoted + "'";
 }
 
-void LogMain(const std::string& line) {
-    if (DebugSwitches[dmMain]) WriteLog(line);
+bool MainOn() { return DebugSwitches[dmMain]; }
+
+void LogMain(std::string_view line) {
+    if (MainOn()) WriteLog(line);
 }
 
 }  // namespace
@@ -69,7 +71,7 @@ void TCustomMessageHandler::ProcessCustomMsg(const uint8_t* buffer, int32_t len)
         if (type == CUSTOM_SERVER_ADDRESS) AnswerServerAddress();
         else if (type == CUSTOM_START_VIDEO) StartVideo(customText);
     } catch (const std::exception& error) {
-        LogMain(Format("[ProcessShellMsg]:%s", {std::string_view(error.what())}));
+        if (MainOn()) LogMain(Format("[ProcessShellMsg]:%s", {std::string_view(error.what())}));
     }
 }
 
@@ -81,15 +83,15 @@ void TCustomMessageHandler::AnswerServerAddress() {
     std::copy_n(host.begin(), std::min<std::size_t>(host.size(), kCustomTextSize - 1),
                 answer.begin() + kCustomTextOffset);
     shell_.SendShellBuf(answer);
-    LogMain("发送服务器端通信IP:" + host);
+    if (MainOn()) LogMain("发送服务器端通信IP:" + host);
 }
 
 void TCustomMessageHandler::StartVideo(std::string_view customText) {
     const TVideoRequest request = ParseVideoRequest(customText);
     const bool shown = ReadVdebugSetting(context_.programFolder, "showcmd", 0) != 0;
-    LogMain("收到客户端通信IP:" + request.clientAddress);
+    if (MainOn()) LogMain("收到客户端通信IP:" + request.clientAddress);
     const std::string streamer = VideoStreamerCommand();
-    LogMain("启动视频通信模块:" + streamer);
+    if (MainOn()) LogMain("启动视频通信模块:" + streamer);
     Run(streamer, shown);
     // The display needs the streamer up; a timer waits for it, the GUI goes on.
     auto self = std::make_shared<ITimer*>(nullptr);
@@ -97,7 +99,7 @@ void TCustomMessageHandler::StartVideo(std::string_view customText) {
         (*self)->Stop();
         const uint64_t handle = context_.imeWindowHandle ? context_.imeWindowHandle() : 0;
         const std::string display = VideoDisplayCommand(record_.ServerHost.str(), port, handle);
-        LogMain("启动视频通信模块:" + display);
+        if (MainOn()) LogMain("启动视频通信模块:" + display);
         Run(display, shown);
     });
     *self = timer.get();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+#include <string_view>
 
 #include "channels/ByteOrder.h"
 #include "channels/ChannelPayload.h"
@@ -32,16 +33,27 @@ __attribute__((format(printf, 1, 2))) std::string Printf(const char* format, ...
     return text;
 }
 
-void LogSml(const std::string& line) {
-    if (DebugSwitches[dmSml]) WriteLog(line);
+// The lines of this handler are built only when their switch is on: the
+// update path runs for every window move, and a thrown-away line would cost
+// more than the update itself.
+bool SmlOn() { return DebugSwitches[dmSml]; }
+
+void LogSml(std::string_view line) {
+    if (SmlOn()) WriteLog(line);
 }
 
-void LogAct(const std::string& text) {
-    if (DebugSwitches[dmSml]) WriteLog(std::string(kActPrefix) + text);
+// For lines that take formatting: make() runs only when the switch is on.
+template <class TMake>
+void LogSmlWith(TMake&& make) {
+    if (SmlOn()) WriteLog(make());
 }
 
-void LogProc(const std::string& text) {
-    if (DebugSwitches[dmSml]) WriteLog(std::string(kProcPrefix) + text);
+void LogAct(std::string_view text) {
+    if (SmlOn()) WriteLog(std::string(kActPrefix).append(text));
+}
+
+void LogProc(std::string_view text) {
+    if (SmlOn()) WriteLog(std::string(kProcPrefix).append(text));
 }
 
 std::string HandleAndRect(const char* prefix, int64_t handle, int left, int top, int right, int bottom) {
@@ -124,14 +136,39 @@ void TMsgSml::OnRecvbuffer(const uint8_t* buffer, int32_t len) {
         if (header.IconSize != 0) icon = LoadIconFile(parts->icon, ports_.iconDecoder);
         std::optional<std::vector<uint8_t>> region;
         if (header.RegionSize != 0) region = MakeScreenRegionBlock(parts->region, header.Left, header.Top);
-        Act(header, title, icon, region);
+        // The last clip still holds when nothing but this message's own handling
+        // changed the list since: then only its window's rows need clipping again.
+        const bool known = clipKnown_ && WindowList.Changes() == clipChanges_;
+        clipKnown_ = false;  // until this message's clip is made
+        const TRows before = RowsOf(header.ServerHandle);
+        const uint64_t changesBefore = WindowList.Changes();
+        ownChanges_ = 0;
+        const bool reshaped = Act(header, title, icon, region);
+        const bool onlyThisWindow = known && WindowList.Changes() == changesBefore + ownChanges_;
         if (DebugSwitches[dmMain]) WriteLog("[TMsgSml.OnRecvbuffer] doclip");
-        DoClip(header);
+        if (!onlyThisWindow) {
+            DoClip(header, nullptr);
+        } else if (header.Flags == SML_TITLE) {
+            clipKnown_ = !reshaped;  // no clip now: the last one holds unless the window moved
+        } else {
+            const TRows after = RowsOf(header.ServerHandle);
+            TRows rows = before.Empty() ? after : before;
+            if (!before.Empty() && !after.Empty())
+                rows = TRows{std::min(before.top, after.top), std::max(before.bottom, after.bottom)};
+            DoClip(header, &rows);
+        }
     } catch (const std::exception& error) {
         if (DebugSwitches[dmMain]) WriteLog(std::string("[截屏接收消息]Exception:") + error.what());
     } catch (...) {
         if (DebugSwitches[dmMain]) WriteLog("[截屏接收消息]Exception:");
     }
+}
+
+TMsgSml::TRows TMsgSml::RowsOf(int64_t serverHandle) const {
+    const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfServer(serverHandle));
+    if (record == nullptr || Parked(*record)) return TRows{};
+    const TSmlRect window = WindowRect(*record);
+    return TRows{window.top, window.bottom};
 }
 
 TSmlWindowRec* TMsgSml::Find(int64_t serverHandle) {
@@ -142,31 +179,31 @@ bool TMsgSml::HasLiveWindow(const TSmlWindowRec& record) const {
     return record.ClientHandle != 0 && ports_.taskbar != nullptr && ports_.taskbar->WindowExists(record.ClientHandle);
 }
 
-void TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
+bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
                   const std::optional<std::vector<uint8_t>>& region) {
-    const std::string titleText = DebugSwitches[dmSml] ? Utf16ToUtf8(title) : std::string();  // for log lines only
+    const std::string titleText = SmlOn() ? Utf16ToUtf8(title) : std::string();  // for log lines only
 
     // 1. A title change of a window with a taskbar button, and nothing else.
     if (header.Flags == SML_TITLE && header.InTaskbar != 0) {
         if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
-            LogAct("改变窗口标题：" + titleText);
+            if (SmlOn()) LogAct("改变窗口标题：" + titleText);
             ports_.taskbar->SetTitle(record->ClientHandle, title);
         }
-        return;
+        return false;
     }
     // 2. Create or update.
     if (header.Flags & kSmlCreateOrUpdateBits) CreateOrUpdate(header, title, icon, region);
     // 3. Destroy.
     if (header.Flags & SML_DESTROY) {
         LogAct("销毁窗口");
-        LogSml(Printf("Handle:0x%.4llx", static_cast<unsigned long long>(header.ServerHandle)));
-        WindowList.Delete(WindowList.IndexOfServer(header.ServerHandle));
+        LogSmlWith([&] { return Printf("Handle:0x%.4llx", static_cast<unsigned long long>(header.ServerHandle)); });
+        if (WindowList.Delete(WindowList.IndexOfServer(header.ServerHandle))) ++ownChanges_;
     }
     // 4. Show.
     if (header.Flags & SML_SHOW) {
         LogAct("显示窗口");
         if (TSmlWindowRec* record = Find(header.ServerHandle)) {
-            LogSml("w:" + titleText + ",show");
+            if (SmlOn()) LogSml("w:" + titleText + ",show");
             if (HasLiveWindow(*record)) {
                 ports_.taskbar->ShowTaskbarWindow(record->ClientHandle);
                 StoreRectAndRegion(*record, header, region);
@@ -177,7 +214,7 @@ void TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
     if (header.Flags & SML_HIDE) {
         LogAct("隐藏窗口");
         if (TSmlWindowRec* record = Find(header.ServerHandle)) {
-            LogSml("w:" + titleText + ",hide");
+            if (SmlOn()) LogSml("w:" + titleText + ",hide");
             if (HasLiveWindow(*record)) {
                 ports_.taskbar->HideTaskbarWindow(record->ClientHandle);
                 StoreRectAndRegion(*record, header, region);
@@ -191,26 +228,29 @@ void TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
         LogAct("窗口激活");
         if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
             StoreRectAndRegion(*record, header, region);
-            if (ports_.taskbar->IsActiveWindow(record->ClientHandle)) return;
-            LogSml(Printf("-Client Recv MSG ClientHandle=%llx", static_cast<unsigned long long>(record->ClientHandle)));
+            if (ports_.taskbar->IsActiveWindow(record->ClientHandle)) return true;
+            LogSmlWith([&] {
+                return Printf("-Client Recv MSG ClientHandle=%llx", static_cast<unsigned long long>(record->ClientHandle));
+            });
         }
     }
     // 8. Minimize.
     if (header.Flags & SML_MINIMIZE) {
         LogAct("窗口最小化");
-        LogSml(HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom));
+        LogSmlWith([&] { return HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom); });
         if (TSmlWindowRec* record = Find(header.ServerHandle)) {
             StoreRectAndRegion(*record, header, region);
             if (ports_.taskbar) ports_.taskbar->MinimizeTaskbarWindow(record->ClientHandle);
         }
     }
+    return true;
 }
 
 void TMsgSml::CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& title,
                              const std::optional<TIconImage>& icon,
                              const std::optional<std::vector<uint8_t>>& region) {
     LogAct("创建窗口,改变窗口位置");
-    LogSml(HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom));
+    LogSmlWith([&] { return HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom); });
     if (TSmlWindowRec* record = Find(header.ServerHandle)) {
         StoreRectAndRegion(*record, header, region);
         // Whether a window has a taskbar button was decided when its record was made.
@@ -231,6 +271,7 @@ void TMsgSml::CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& 
     LogAct("根据需要创建任务栏按钮");
     processBarWindow(record, header, title, record.Icon ? &*record.Icon : nullptr);
     WindowList.Add(record);
+    ++ownChanges_;
     LogAct("新窗口处理完成");
 }
 
@@ -239,7 +280,7 @@ void TMsgSml::processBarWindow(TSmlWindowRec& record, const TSmlWindowMsg& heade
     if (record.ServerHandle == 0 || record.InTaskbar == 0 || static_cast<uint32_t>(header.Style) == MenuWindowStyle)
         return;
     record.ClientHandle = CreateTaskbarWindow("TKiv" + std::to_string(record.ServerHandle), icon, title);
-    if (DebugSwitches[dmSml]) {
+    if (SmlOn()) {
         WriteLog("[processBarWindow]Title=" + Utf16ToUtf8(title));
         WriteLog(Printf("[processBarWindow]Before Create Window: ServerHandle=0x%.4llx,ClientHanlde=0x%.4llx",
                         static_cast<unsigned long long>(record.ServerHandle),
@@ -265,21 +306,27 @@ TIconImage TMsgSml::MakeTaskbarIcon(const TIconImage& serverIcon) const {
     return ComposeTaskbarIcon(serverIcon, OverlayIcon);
 }
 
-void TMsgSml::DoClip(const TSmlWindowMsg& header) {
+void TMsgSml::DoClip(const TSmlWindowMsg& header) { DoClip(header, nullptr); }
+
+void TMsgSml::DoClip(const TSmlWindowMsg& header, const TRows* rows) {
     if (header.Flags == SML_TITLE) return;
-    ClipNow();
+    ClipNow(rows);
 }
 
-void TMsgSml::ReClip() { ClipNow(); }
+void TMsgSml::ReClip() { ClipNow(nullptr); }
 
-void TMsgSml::ClipNow() {
-    LogSml("[DoClip]...");
-    std::vector<TSmlRect> parts{{0, 0, 1, 1}};  // the session window always keeps its corner pixel
+std::vector<TSmlRect> TMsgSml::ClipParts(int32_t top, int32_t bottom) const {
+    std::vector<TSmlRect> parts;
+    const TSmlRect corner{0, 0, 1, 1};  // the session window always keeps its corner pixel
+    if (corner.top < bottom && corner.bottom > top) parts.push_back(corner);
     for (int i = 0; i < WindowList.Count(); ++i) {
         const TSmlWindowRec& record = *WindowList.GetItem(i);
-        LogSml(HandleAndRect("Clip...", record.ServerHandle, record.Left, record.Top, record.Right, record.Bottom));
+        LogSmlWith([&] {
+            return HandleAndRect("Clip...", record.ServerHandle, record.Left, record.Top, record.Right, record.Bottom);
+        });
         if (Parked(record)) continue;
         const TSmlRect window = WindowRect(record);
+        if (window.bottom <= top || window.top >= bottom) continue;
         if (record.Region.empty()) {
             parts.push_back(window);
             continue;
@@ -289,14 +336,27 @@ void TMsgSml::ClipNow() {
             if (!inside.Empty()) parts.push_back(inside);
         }
     }
+    return parts;
+}
+
+TSmlRegion TMsgSml::FullClip() const { return TSmlRegion::Union(ClipParts(INT32_MIN, INT32_MAX)); }
+
+void TMsgSml::ClipNow(const TRows* rows) {
+    LogSml("[DoClip]...");
     TSmlRegion region;
     try {
-        region = TSmlRegion::Union(std::move(parts));
+        if (rows != nullptr)
+            region = lastClip_.ReplaceRows(rows->top, rows->bottom, ClipParts(rows->top, rows->bottom));
+        else
+            region = FullClip();
     } catch (const std::bad_alloc&) {
         region = TSmlRegion();
     }
+    // Never empty while the corner pixel is in: empty means the union could not be made.
+    clipKnown_ = !region.Empty();
     if (region.Empty()) region = TSmlRegion::Union({{0, 0, ScreenWidth, ScreenHeight}});
     lastClip_ = region;
+    clipChanges_ = WindowList.Changes();
     if (ports_.surface) {
         const std::vector<TRect> rects = region.ToRects();
         ports_.surface->SetSessionRegion(rects);
@@ -332,9 +392,9 @@ void TMsgSml::OnTaskbarMessage(TTaskbarHandle window, uint32_t message, uint64_t
     try {
         DummyWindowCallbackProc(window, message, wParam, lParam);
     } catch (const std::exception& error) {
-        LogSml(std::string(kProcPrefix) + "Exception:" + error.what());
+        LogProc(std::string("Exception:") + error.what());
     } catch (...) {
-        LogSml(std::string(kProcPrefix) + "Exception:");
+        LogProc("Exception:");
     }
 }
 
@@ -345,7 +405,7 @@ void TMsgSml::DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, u
     int32_t x = 0, y = 0;
     switch (message) {
         case kTaskbarKeyDown:
-            LogProc(std::to_string(message));
+            if (SmlOn()) LogProc(std::to_string(message));
             break;
         case kTaskbarDestroy:
             LogProc("WM_DESTROY出发了");
@@ -416,18 +476,22 @@ void TMsgSml::DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, u
 uint16_t TMsgSml::OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientMsg& message) {
     const uint64_t state = wParam & 0xFFFF;
     const uint64_t high = (wParam >> 16) & 0xFFFF;
-    LogSml(Printf("WM_ACTIVATE:Lower:%llx,High:%llx", static_cast<unsigned long long>(state),
-                  static_cast<unsigned long long>(high)));
+    LogSmlWith([&] {
+        return Printf("WM_ACTIVATE:Lower:%llx,High:%llx", static_cast<unsigned long long>(state),
+                      static_cast<unsigned long long>(high));
+    });
     if (state == kActivateInactive && ime_ != nullptr && ime_->AltTab) {
         // Alt+Tab landed on this window, which hands the activation straight back to
         // the session window: the switch goes on to the next task instead.
-        LogSml(Printf("WA_INACTIVE and frmImeWindow.AltTab,Handle:%llx", static_cast<unsigned long long>(window)));
+        LogSmlWith([&] {
+            return Printf("WA_INACTIVE and frmImeWindow.AltTab,Handle:%llx", static_cast<unsigned long long>(window));
+        });
         ime_->AltTab = false;
         if (ports_.taskbar) ports_.taskbar->SwitchToNextTaskWindow(window);
         return 0;
     }
     if (state != kActivateActive && state != kActivateClickActive) return 0;
-    LogSml(Printf("WA_ACTIVE or  WA_CLICKACTIVE,Handle:%llx", static_cast<unsigned long long>(window)));
+    LogSmlWith([&] { return Printf("WA_ACTIVE or  WA_CLICKACTIVE,Handle:%llx", static_cast<unsigned long long>(window)); });
     WriteU32(message.data() + kSmlDataOffset, static_cast<uint32_t>(wParam));
     if (ports_.surface) ports_.surface->ActivateSessionWindow();
     return SML_CMD_ACTIVATE;

@@ -43,6 +43,9 @@ public:
     // nothing is to be sent) when the window has no record.
     bool SetClientToServerBuf(uint16_t command, TTaskbarHandle window, TSmlClientMsg& message);
     // Re-clips after a handled update, except after a title-only one (Flags 0x0001).
+    // A received update re-clips only the rows its window covered before and
+    // covers now; the rest of the last clip stays. A record changed in place
+    // from outside the handler is seen at the next ReClip.
     void DoClip(const TSmlWindowMsg& header);
     // Clips from the records as they are now (the session window was shown again).
     void ReClip();
@@ -69,20 +72,38 @@ public:
 
     // The region last set on the session window.
     const TSmlRegion& LastClip() const { return lastClip_; }
+    // The union of the records as they are now, made from scratch; the session
+    // window is not touched.
+    TSmlRegion FullClip() const;
 
 private:
     void OnTaskbarMessage(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam) override;
-    void Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
+    // The rows of the screen a record covers; empty when it covers none.
+    struct TRows {
+        int32_t top = 0;
+        int32_t bottom = 0;
+        bool Empty() const { return bottom <= top; }
+    };
+    TRows RowsOf(int64_t serverHandle) const;
+    // False when the message could not have changed a record's place or shape.
+    bool Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
              const std::optional<std::vector<uint8_t>>& region);
+    void DoClip(const TSmlWindowMsg& header, const TRows* rows);
     void CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& title,
                         const std::optional<TIconImage>& icon, const std::optional<std::vector<uint8_t>>& region);
     TSmlWindowRec* Find(int64_t serverHandle);
     bool HasLiveWindow(const TSmlWindowRec& record) const;
     uint16_t OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientMsg& message);
-    void ClipNow();
+    // rows: only they changed since the last clip; nullptr: clip from scratch.
+    void ClipNow(const TRows* rows);
+    // What the records (and the corner pixel) add to the rows from top to bottom.
+    std::vector<TSmlRect> ClipParts(int32_t top, int32_t bottom) const;
 
     TSmlPorts ports_;
     TSmlRegion lastClip_;
+    bool clipKnown_ = false;   // lastClip_ is the union of the records as they are
+    uint64_t clipChanges_ = 0; // the list's Changes() when lastClip_ was made
+    uint64_t ownChanges_ = 0;  // the list changes the message being handled made itself
     int64_t menuPoint_ = 0;
     TImeWindow* ime_ = nullptr;  // where the taskbar button was clicked for its window menu
 };

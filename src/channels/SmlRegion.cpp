@@ -82,6 +82,51 @@ TSmlRegion TSmlRegion::Union(std::vector<TSmlRect> rects) {
     return region;
 }
 
+TSmlRegion TSmlRegion::ReplaceRows(int32_t top, int32_t bottom, std::vector<TSmlRect> rects) const {
+    if (bottom <= top) return *this;
+    for (TSmlRect& r : rects) {
+        r.top = std::max(r.top, top);
+        r.bottom = std::min(r.bottom, bottom);
+    }
+    const TSmlRegion middle = Union(std::move(rects));
+    TSmlRegion out;
+    out.rects_.reserve(rects_.size() + middle.rects_.size() + 8);
+    // Bands run from top to bottom: the ones above the rows come first.
+    for (const TSmlRect& r : rects_) {
+        if (r.top >= top) break;
+        out.rects_.push_back({r.left, r.top, r.right, std::min(r.bottom, top)});
+    }
+    out.rects_.insert(out.rects_.end(), middle.rects_.begin(), middle.rects_.end());
+    for (const TSmlRect& r : rects_)
+        if (r.bottom > bottom) out.rects_.push_back({r.left, std::max(r.top, bottom), r.right, r.bottom});
+    out.JoinEqualBands();
+    return out;
+}
+
+void TSmlRegion::JoinEqualBands() {
+    std::vector<TSmlRect> joined;
+    joined.reserve(rects_.size());
+    std::size_t previous = 0;  // first rectangle of the last band kept
+    for (std::size_t i = 0; i < rects_.size();) {
+        std::size_t end = i;
+        while (end < rects_.size() && rects_[end].top == rects_[i].top) ++end;
+        const std::size_t count = end - i;
+        bool same = previous < joined.size() && joined.size() - previous == count &&
+                    joined[previous].bottom == rects_[i].top;
+        for (std::size_t k = 0; same && k < count; ++k)
+            same = joined[previous + k].left == rects_[i + k].left && joined[previous + k].right == rects_[i + k].right;
+        if (same) {
+            for (std::size_t k = 0; k < count; ++k) joined[previous + k].bottom = rects_[i].bottom;
+        } else {
+            previous = joined.size();
+            joined.insert(joined.end(), rects_.begin() + static_cast<std::ptrdiff_t>(i),
+                          rects_.begin() + static_cast<std::ptrdiff_t>(end));
+        }
+        i = end;
+    }
+    rects_ = std::move(joined);
+}
+
 bool TSmlRegion::Contains(int32_t x, int32_t y) const {
     return std::any_of(rects_.begin(), rects_.end(),
                        [x, y](const TSmlRect& r) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; });

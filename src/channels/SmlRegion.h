@@ -32,6 +32,12 @@ public:
     // bottom, so the cost follows the rectangles of the input and the result.
     static TSmlRegion Union(std::vector<TSmlRect> rects);
 
+    // This region with the rows from top to bottom (exclusive) replaced by the
+    // union of rects cut to those rows; the rows outside keep their bands. The
+    // result is the region a full Union would give, band for band, so a change
+    // confined to some rows costs only the rectangles that meet them.
+    TSmlRegion ReplaceRows(int32_t top, int32_t bottom, std::vector<TSmlRect> rects) const;
+
     const std::vector<TSmlRect>& Rects() const { return rects_; }
     bool Empty() const { return rects_.empty(); }
     bool Contains(int32_t x, int32_t y) const;
@@ -40,6 +46,9 @@ public:
     std::vector<TRect> ToRects() const;
 
 private:
+    // Joins each band to the one above when they touch and cover the same spans.
+    void JoinEqualBands();
+
     std::vector<TSmlRect> rects_;
 };
 

@@ -223,7 +223,7 @@ void TRdpClient::SendBuffer(const std::string& chanName, const TBytes& data) {
     try {
         if (control_ != nullptr && connected_) control_->SendOnVirtualChannel(chanName, data);
     } catch (const std::exception& error) {
-        WriteLog(std::string("[TRdpClient.SendBuffer]Exception:") + error.what());
+        if (DebugSwitches[dmMain]) WriteLog(std::string("[TRdpClient.SendBuffer]Exception:") + error.what());
     }
 }
 

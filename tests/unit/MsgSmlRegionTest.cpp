@@ -92,6 +92,27 @@ TEST(SmlRegionUnion, ExtremeCoordinatesStayDefined) {
     EXPECT_EQ(wide.ToRects().front().width, INT32_MAX);  // cut, not wrapped
 }
 
+TEST(SmlRegionUnion, ReplacingRowsGivesWhatAFullUnionGives) {
+    std::mt19937 random(20261211);
+    std::uniform_int_distribution<int> coordinate(-2, 40);
+    const auto some = [&](std::size_t count) {
+        std::vector<TSmlRect> rects(count);
+        for (TSmlRect& r : rects) r = {coordinate(random), coordinate(random), coordinate(random), coordinate(random)};
+        return rects;
+    };
+    for (int round = 0; round < 300; ++round) {
+        const std::vector<TSmlRect> kept = some(static_cast<std::size_t>(round % 9));
+        const std::vector<TSmlRect> old = some(2), now = some(2);
+        std::vector<TSmlRect> before = kept, after = kept;
+        before.insert(before.end(), old.begin(), old.end());
+        after.insert(after.end(), now.begin(), now.end());
+        const int top = std::min({old[0].top, old[1].top, now[0].top, now[1].top});
+        const int bottom = std::max({old[0].bottom, old[1].bottom, now[0].bottom, now[1].bottom});
+        const TSmlRegion replaced = TSmlRegion::Union(before).ReplaceRows(top, bottom, after);
+        ASSERT_EQ(replaced.Rects(), TSmlRegion::Union(after).Rects()) << "round " << round;
+    }
+}
+
 TEST(SmlRegionBlocks, ReadNoMoreThanTheyHold) {
     EXPECT_FALSE(MakeScreenRegionBlock(TBytes(31, 0), 0, 0).has_value());
     const TBytes empty = RegionBlock({});
@@ -167,6 +188,32 @@ TEST_F(SmlClip, EveryWindowAddsItsAreaWithOrWithoutAButton) {
     EXPECT_EQ(sml.LastClip().Area(), 100 * 100 + 100 * 100 - 50 * 50 + 100 * 100);
     ExpectBanded(sml.LastClip());
     EXPECT_TRUE(Covers(surface.session, 250, 250));
+}
+
+// Each update re-clips only its window's rows; the result must be the union of
+// every window from scratch, whatever happened to the others in between.
+TEST_F(SmlClip, EachUpdateGivesTheFullUnion) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pick(0, 11), coordinate(-50, 900), size(1, 300);
+    for (int step = 0; step < 400; ++step) {
+        Update u;
+        u.handle = 1 + pick(random);
+        u.left = static_cast<int16_t>(coordinate(random)), u.top = static_cast<int16_t>(coordinate(random));
+        u.right = static_cast<int16_t>(u.left + size(random)), u.bottom = static_cast<int16_t>(u.top + size(random));
+        switch (step % 7) {
+            case 1: u.flags = SML_DESTROY; break;
+            case 2: u.region = RegionBlock({{0, 0, 40, 5}, {3, 5, 30, 60}}); break;
+            case 3: u.left = u.top = u.right = u.bottom = -32000; break;  // parked
+            case 4: u.flags = SML_TITLE, u.inTaskbar = static_cast<uint8_t>(step % 2); break;
+            case 5: u.flags = SML_HIDE | SML_MINIMIZE; break;
+            default: break;
+        }
+        // Now and then a window goes away outside the handler's update path.
+        if (step % 37 == 0 && sml.WindowList.Count() > 0) sml.WindowList.Delete(0);
+        Deliver(sml, u.Bytes());
+        if (u.flags == SML_TITLE) continue;  // a title-only update leaves the shape as it was
+        ASSERT_EQ(sml.LastClip().Rects(), sml.FullClip().Rects()) << "step " << step;
+    }
 }
 
 TEST_F(SmlClip, ReClipUsesTheRecordsAsTheyAre) {
