@@ -4,12 +4,12 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QImage>
 #include <QPainter>
 #include <QWheelEvent>
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 namespace kiv {
 
@@ -30,12 +30,6 @@ QRect ClippedDamage(const TRect& damage, int64_t frameWidth, int64_t frameHeight
     if (right <= left || bottom <= top) return {};
     return QRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
                  static_cast<int>(bottom - top));
-}
-
-// The frame buffer's alpha byte carries nothing; the image is opaque.
-void CopyRow(const uint8_t* source, uint8_t* target, int pixels) {
-    std::memcpy(target, source, static_cast<size_t>(pixels) * kBytesPerPixel);
-    for (int i = 0; i < pixels; ++i) target[i * kBytesPerPixel + 3] = 0xFF;
 }
 
 uint16_t ButtonFlag(Qt::MouseButton button) {
@@ -77,29 +71,23 @@ void TRemoteDesktopView::FollowOwnSize() {
     if (!display_ || width() <= 0 || height() <= 0) return;
     // The display-control protocol takes even widths only.
     const QSize wanted(width() & ~1, height());
-    if (wanted == requestedSize_ || wanted == image_.size()) return;
+    if (wanted == requestedSize_ || wanted == desktop_) return;
     requestedSize_ = wanted;
     display_->RequestDesktopSize(wanted.width(), wanted.height());
 }
 
-bool TRemoteDesktopView::Scaled() const { return scaleToFit_ && !image_.isNull() && image_.size() != size(); }
+bool TRemoteDesktopView::Scaled() const { return scaleToFit_ && !desktop_.isEmpty() && desktop_ != size(); }
 
 QRect TRemoteDesktopView::WidgetArea(const QRect& desktopArea) const {
     if (!Scaled()) return desktopArea;
-    const double sx = double(width()) / image_.width(), sy = double(height()) / image_.height();
+    const double sx = double(width()) / desktop_.width(), sy = double(height()) / desktop_.height();
     // One pixel more on each side: smoothing reaches into the neighbours.
     return QRect(QPoint(int(desktopArea.left() * sx) - 1, int(desktopArea.top() * sy) - 1),
                  QPoint(int((desktopArea.right() + 1) * sx) + 1, int((desktopArea.bottom() + 1) * sy) + 1));
 }
 
 void TRemoteDesktopView::OnDesktopResized(int32_t width, int32_t height) {
-    if (width <= 0 || height <= 0) {
-        image_ = QImage();
-    } else if (image_.width() != width || image_.height() != height) {
-        image_ = QImage(width, height, QImage::Format_RGB32);
-        if (image_.isNull()) return;  // too large to allocate: stay empty rather than fail later
-        image_.fill(Qt::black);
-    }
+    desktop_ = width <= 0 || height <= 0 ? QSize() : QSize(width, height);
     updateGeometry();
     update();
     // A desktop made before the view had its size (or one the server chose).
@@ -107,34 +95,14 @@ void TRemoteDesktopView::OnDesktopResized(int32_t width, int32_t height) {
 }
 
 void TRemoteDesktopView::OnFrameDamaged(const std::vector<TRect>& damaged) {
-    if (!display_ || image_.isNull() || damaged.empty()) return;
-    std::vector<QRect> copied;
-    copied.reserve(damaged.size());
-    display_->ReadFrame([&](const TFrameView& frame) {
-        if (!frame.pixels || frame.width <= 0 || frame.height <= 0 || frame.stride <= 0) return;
-        // A row never reaches past its stride, whatever the width claims.
-        const int64_t frameWidth = std::min<int64_t>(frame.width, frame.stride / kBytesPerPixel);
-        const int64_t width = std::min<int64_t>(frameWidth, image_.width());
-        const int64_t height = std::min<int64_t>(frame.height, image_.height());
-        for (const TRect& damage : damaged) {
-            const QRect rect = ClippedDamage(damage, width, height);
-            if (rect.isEmpty()) continue;
-            for (int row = rect.top(); row <= rect.bottom(); ++row) {
-                const uint8_t* source = frame.pixels + static_cast<size_t>(row) * static_cast<size_t>(frame.stride) +
-                                        static_cast<size_t>(rect.left()) * kBytesPerPixel;
-                uint8_t* target = image_.scanLine(row) + static_cast<size_t>(rect.left()) * kBytesPerPixel;
-                CopyRow(source, target, rect.width());
-            }
-            copied.push_back(rect);
-        }
-    });
-    // Repaint outside the frame's lock.
-    for (const QRect& rect : copied) update(WidgetArea(rect));
+    if (!display_ || desktop_.isEmpty()) return;
+    for (const TRect& damage : damaged) {
+        const QRect rect = ClippedDamage(damage, desktop_.width(), desktop_.height());
+        if (!rect.isEmpty()) update(WidgetArea(rect));
+    }
 }
 
-QSize TRemoteDesktopView::sizeHint() const {
-    return image_.isNull() ? QWidget::sizeHint() : image_.size();
-}
+QSize TRemoteDesktopView::sizeHint() const { return desktop_.isEmpty() ? QWidget::sizeHint() : desktop_; }
 
 bool TRemoteDesktopView::event(QEvent* event) {
     // Claiming the shortcut override keeps the application's shortcuts (and the
@@ -153,30 +121,43 @@ bool TRemoteDesktopView::focusNextPrevChild(bool) {
 
 void TRemoteDesktopView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QRect area = event->rect();
-    if (Scaled()) {
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(rect(), image_);
-        return;
+    QRegion outside(event->rect());  // what the frame does not cover is painted black
+    if (display_ && !desktop_.isEmpty()) {
+        display_->ReadFrame([&](const TFrameView& frame) {
+            if (!frame.pixels || frame.width <= 0 || frame.height <= 0 || frame.stride <= 0) return;
+            // A row never reaches past its stride, whatever the width claims; a
+            // frame that grew before its resize reached the view shows the known part.
+            const int width = static_cast<int>(
+                std::min<int64_t>({frame.width, frame.stride / kBytesPerPixel, desktop_.width()}));
+            const int height = std::min(frame.height, desktop_.height());
+            if (width <= 0 || height <= 0) return;
+            // The frame buffer itself, wrapped, not copied (BGRA bytes are Format_RGB32 here).
+            const QImage picture(frame.pixels, width, height, frame.stride, QImage::Format_RGB32);
+            if (Scaled()) {
+                painter.setRenderHint(QPainter::SmoothPixmapTransform);
+                const QRectF target(0, 0, width * double(this->width()) / desktop_.width(),
+                                    height * double(this->height()) / desktop_.height());
+                painter.drawImage(target, picture);
+                outside -= QRegion(target.toRect());
+                return;
+            }
+            const QRect shown = event->rect().intersected(picture.rect());
+            if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), picture, shown);
+            outside -= QRegion(picture.rect());
+        });
     }
-    if (!image_.isNull()) {
-        const QRect fromImage = area.intersected(image_.rect());
-        if (!fromImage.isEmpty()) painter.drawImage(fromImage.topLeft(), image_, fromImage);
-    }
-    // Whatever lies beyond the desktop (a widget larger than the session) is black.
-    QRegion outside(area);
-    if (!image_.isNull()) outside -= QRegion(image_.rect());
     for (const QRect& rect : outside) painter.fillRect(rect, Qt::black);
 }
 
 QPoint TRemoteDesktopView::DesktopPoint(const QPointF& widgetPoint) const {
     // While a button is held the pointer may leave the widget; the server only
     // understands positions on its desktop.
-    const int maxX = image_.isNull() ? 0 : image_.width() - 1;
-    const int maxY = image_.isNull() ? 0 : image_.height() - 1;
+    const int maxX = desktop_.isEmpty() ? 0 : desktop_.width() - 1;
+    const int maxY = desktop_.isEmpty() ? 0 : desktop_.height() - 1;
     QPoint point = widgetPoint.toPoint();
     if (Scaled())
-        point = QPoint(int(widgetPoint.x() * image_.width() / width()), int(widgetPoint.y() * image_.height() / height()));
+        point = QPoint(int(widgetPoint.x() * desktop_.width() / width()),
+                       int(widgetPoint.y() * desktop_.height() / height()));
     return QPoint(std::clamp(point.x(), 0, std::max(maxX, 0)), std::clamp(point.y(), 0, std::max(maxY, 0)));
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // The widget that shows a remote session's desktop and feeds it the local mouse
-// and keyboard. It keeps its own copy of the desktop, refreshed rectangle by
-// rectangle from the control's frame buffer, so painting never waits on the
-// control's lock. Desktop pixels map one to one onto widget pixels unless the
+// and keyboard. It keeps no copy of the desktop: a repaint draws the damaged
+// part straight from the control's frame buffer, under the control's lock (a
+// damage report only marks its rectangles for repainting). Desktop pixels map
+// one to one onto widget pixels unless the
 // owner asks the view to scale a desktop of another size into itself; the
 // widget's size is its owner's business.
-#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -42,8 +42,8 @@ public:
     void SetDisplay(IRemoteDisplay* display);
     IRemoteDisplay* Display() const { return display_; }
 
-    // The local copy of the desktop (Format_RGB32; null before the first size).
-    const QImage& DesktopImage() const { return image_; }
+    // The desktop's size as last reported (empty before the first size).
+    QSize DesktopSize() const { return desktop_; }
 
     // A desktop of another size than the view is drawn scaled to the view, and
     // the pointer's positions are scaled back.
@@ -78,7 +78,7 @@ private:
     void ReleaseHeldKeys();
 
     IRemoteDisplay* display_ = nullptr;
-    QImage image_;
+    QSize desktop_;
     std::set<uint32_t> heldKeys_;  // keycodes sent down and not yet up
     bool scaleToFit_ = false;
     QSize requestedSize_;  // the desktop size last asked for
