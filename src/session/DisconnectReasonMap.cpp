@@ -22,11 +22,16 @@ int32_t TransportFailure(const TDisconnectFacts& facts) {
 TDisconnectReason MapDisconnectReason(const TDisconnectFacts& facts) {
     // What the client itself decided comes first: the library reports those as a
     // cancelled connection or a transport error, which would hide the cause.
+    if (facts.logonRefused) return {kDiscLogonFailed, 0};
     if (facts.localRequest) return {kDiscLocal, 0};
     if (facts.connectTimedOut) return {kDiscConnectTimeout, 0};
     if (facts.certificateRefused) return {kDiscSecurityError, 0};
 
     if (facts.errorInfo != 0) return FromErrorInfo(facts.errorInfo);
+    // A server that chose CredSSP and then closed the socket before the session
+    // stood refused the credentials: it says no more than that.
+    if (facts.credSspChosen && !facts.sessionWasLive && facts.lastError == kLastErrorTransportFailed)
+        return {kDiscLogonFailed, 0};
 
     const uint32_t error = facts.lastError;
     if ((error & 0xFFFF0000u) == kLastErrorErrInfoClass && (error & 0xFFFFu) != 0)

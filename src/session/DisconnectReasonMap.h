@@ -53,6 +53,9 @@ struct TDisconnectFacts {
     bool certificateRefused = false;  // the user (or the prompt's absence) refused the certificate
     bool transportWasUp = false;      // the TCP connection had been established
     bool sessionWasLive = false;      // the connected event had been raised
+    // The server chose network-level authentication (CredSSP) for the connection.
+    bool credSspChosen = false;
+    bool logonRefused = false;  // the server's logon notification refused the credentials
     uint32_t lastError = 0;           // the library's last error
     uint32_t errorInfo = 0;           // the server's Set Error Info code, 0 when none came
 };

@@ -115,6 +115,26 @@ TEST(DisconnectReasonMap, AuthenticationRefusalsAreLogonFailures) {
     }
 }
 
+TEST(DisconnectReasonMap, ASocketClosedInsideCredSspIsALogonFailure) {
+    TDisconnectFacts f;
+    f.transportWasUp = true;
+    f.credSspChosen = true;
+    f.lastError = kLastErrorTransportFailed;  // the server just closed the socket
+    EXPECT_EQ(MapDisconnectReason(f), (TDisconnectReason{2055, 0}));
+    f.errorInfo = 0x9;  // the server said why: that wins
+    EXPECT_EQ(MapDisconnectReason(f).reason, 3);
+    TDisconnectFacts live = Live();  // a live session's drop stays a closed socket
+    live.credSspChosen = true;
+    live.lastError = kLastErrorTransportFailed;
+    EXPECT_EQ(MapDisconnectReason(live).reason, 2308);
+    // A live session whose logon the server refused ends on the control's own abort.
+    TDisconnectFacts refused = Live();
+    refused.logonRefused = true;
+    refused.localRequest = true;
+    refused.errorInfo = 0xC;
+    EXPECT_EQ(MapDisconnectReason(refused), (TDisconnectReason{2055, 0}));
+}
+
 TEST(DisconnectReasonMap, CallbackFailuresAreInternalErrors) {
     TDisconnectFacts f;
     f.lastError = kLastErrorPreConnectFailed;

@@ -39,6 +39,10 @@ static_assert(kErrInfoLastLicensing == ERRINFO_LICENSE_NO_REMOTE_CONNECTIONS);
 
 namespace {
 
+// The negotiated protocols that run CredSSP (the negotiation's HYBRID and
+// HYBRID_EX bits); the library keeps their names to itself.
+constexpr UINT32 kProtocolsWithCredSsp = 0x00000002 | 0x00000008;
+
 TFreeRdpSession* SessionOf(freerdp* instance) { return KivContext(instance)->session; }
 
 BOOL PreConnectThunk(freerdp* instance) { return SessionOf(instance)->OnPreConnect(instance); }
@@ -59,6 +63,11 @@ DWORD VerifyChangedCertificateThunk(freerdp* instance, const char* host, UINT16 
 
 void ErrorInfoThunk(void* context, ErrorInfoEventArgs* e) {
     if (context && e) KivContext(static_cast<rdpContext*>(context))->session->OnErrorInfo(e->code);
+}
+
+int LogonErrorInfoThunk(freerdp* instance, UINT32 data, UINT32 type) {
+    SessionOf(instance)->OnLogonErrorInfo(data, type);
+    return 1;
 }
 
 BOOL ReconnectPauseThunk(freerdp* instance) { return SessionOf(instance)->KeepReconnecting() ? TRUE : FALSE; }
@@ -164,6 +173,7 @@ void TFreeRdpSession::Run() {
     instance->PostDisconnect = PostDisconnectThunk;
     instance->VerifyCertificateEx = VerifyCertificateThunk;
     instance->VerifyChangedCertificateEx = VerifyChangedCertificateThunk;
+    instance->LogonErrorInfo = LogonErrorInfoThunk;
     if (!freerdp_context_new(instance)) {
         freerdp_free(instance);
         finished_ = true;
@@ -282,6 +292,8 @@ TDisconnectFacts TFreeRdpSession::CollectFacts(freerdp* instance) const {
     facts.connectTimedOut = watchdog_.Expired();
     facts.certificateRefused = certificateRefused_.load();
     facts.sessionWasLive = sessionLive_.load();
+    facts.credSspChosen = (instance->settings->SelectedProtocol & kProtocolsWithCredSsp) != 0;
+    facts.logonRefused = logonRefused_.load();
     facts.transportWasUp =
         facts.sessionWasLive || certificateSeen_.load() || instance->settings->ClientAddress != nullptr;
     facts.lastError = freerdp_get_last_error(instance->context);
@@ -296,7 +308,8 @@ void TFreeRdpSession::Finish(const TDisconnectFacts& facts) {
         WriteLog("[TFreeRdpSession.Finish]Reason=" + std::to_string(reason.reason) + " EReason=" +
                  Hex(static_cast<uint32_t>(reason.extended)) + " LastError=" + Hex(facts.lastError) +
                  " ErrorInfo=" + Hex(facts.errorInfo) + (facts.localRequest ? " local" : "") +
-                 (facts.connectTimedOut ? " timeout" : "") + (facts.transportWasUp ? " transport" : ""));
+                 (facts.connectTimedOut ? " timeout" : "") + (facts.transportWasUp ? " transport" : "") +
+                 (facts.credSspChosen ? " credssp" : "") + (facts.logonRefused ? " refused" : ""));
     finished_ = true;
     poster_.Post([reason](ISessionObserver& o) { o.OnSessionDisconnected(reason); });
 }
@@ -358,6 +371,17 @@ DWORD TFreeRdpSession::OnVerifyChangedCertificate(const char* host, UINT16 port,
     }
     // For this session only: the known hosts keep the remembered certificate.
     return 2;
+}
+
+void TFreeRdpSession::OnLogonErrorInfo(uint32_t data, uint32_t type) {
+    if (DebugSwitches[dmMain]) WriteLog("[TFreeRdpSession.LogonErrorInfo]type=" + Hex(type) + " data=" + Hex(data));
+    // Warnings and the server's session messages pass; a failed logon ends the
+    // session: this client has no logon screen to offer in its place.
+    if (type != LOGON_FAILED_BAD_PASSWORD && type != LOGON_FAILED_UPDATE_PASSWORD && type != LOGON_FAILED_OTHER)
+        return;
+    logonRefused_ = true;
+    stopRequested_ = true;
+    Abort(false);
 }
 
 void TFreeRdpSession::OnErrorInfo(uint32_t code) {

@@ -60,6 +60,8 @@ public:
     DWORD OnVerifyChangedCertificate(const char* host, UINT16 port, const char* subject, const char* issuer,
                                      const char* fingerprint, const char* oldFingerprint, DWORD flags);
     void OnErrorInfo(uint32_t code);
+    // The server's logon notification: a refused logon ends the session here.
+    void OnLogonErrorInfo(uint32_t data, uint32_t type);
     bool KeepReconnecting() const { return !stopRequested_.load(); }
 
 private:
@@ -98,6 +100,7 @@ private:
     std::atomic<bool> certificateRefused_{false};
     std::atomic<bool> sessionLive_{false};
     std::atomic<uint32_t> errorInfo_{0};
+    std::atomic<bool> logonRefused_{false};  // the server's logon notification said so
 };
 
 }  // namespace kiv

@@ -317,6 +317,20 @@ void TRdpSession::SendReconnectCookie() {
     transcript_.Write(std::move(line));
 }
 
+bool TRdpSession::AcceptTlsLogon() {
+    if (!settings_.tlsPassword || SettingString(peer_->settings, FreeRDP_Password) == *settings_.tlsPassword)
+        return true;
+    logon_info_ex info{};
+    info.haveErrorInfo = TRUE;
+    info.ErrorNotificationType = LOGON_FAILED_BAD_PASSWORD;
+    info.ErrorNotificationData = LOGON_MSG_SESSION_TERMINATE;
+    TJson line = Line("logon-refused");
+    line["sent"] = peer_->update->SaveSessionInfo &&
+                   peer_->update->SaveSessionInfo(peer_->context, INFO_TYPE_LOGON_EXTENDED_INF, &info);
+    transcript_.Write(std::move(line));
+    return false;
+}
+
 // Queued channel writes go out, and whatever FreeRDP still buffers reaches the socket.
 void TRdpSession::FlushOutput() {
     WTSVirtualChannelManagerCheckFileDescriptor(vcm_);
@@ -382,8 +396,9 @@ TSessionEnd TRdpSession::Run(int fd, HANDLE stopEvent) {
             line["height"] = height;
             line["painted"] = painter_.Paint(peer_, TArea{0, 0, width, height});
             transcript_.Write(std::move(line));
+            const bool accepted = AcceptTlsLogon();
             engine_.Fire(TTriggerKind::Connect, clock_.NowMs());
-            if (shell_) shell_->OnConnect(clock_.NowMs(), width, height, reconnectLogonId_);
+            if (shell_ && accepted) shell_->OnConnect(clock_.NowMs(), width, height, reconnectLogonId_);
             if (settings_.displayControl)
                 displayControl_ = std::make_unique<TDisplayControl>(vcm_, peer_->context, transcript_, connection_);
         }

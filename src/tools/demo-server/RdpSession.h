@@ -36,6 +36,10 @@ struct TPeerSettings {
     bool displayControl = false;
     // The logon's password is written to the transcript as it came (else masked).
     bool transcriptSecrets = false;
+    // Over TLS: the password the logon must carry. A different one is refused
+    // in the session, as a server's logon screen does: a logon error notification
+    // that ends the session, and no shell.
+    std::optional<std::string> tlsPassword;
 };
 
 // What the server read of the client's first PDU before FreeRDP saw it.
@@ -87,6 +91,8 @@ private:
     void Close() override;
     void Drop() override;
     void SendReconnectCookie() override;
+    // The logon's password against --password (TLS): false when refused (and said so).
+    bool AcceptTlsLogon();
     void Repaint(const TWindowRect& area) override;
     void Record(TJson line) override;
 

@@ -85,6 +85,8 @@ int Serve(const TServerOptions& options) {
     shared.peer.keyFile = identity.keyFile;
     if (options.nla)
         shared.peer.samFile = WriteSamFile(options.stateDir, options.user, options.domain, options.password);
+    else if (!options.password.empty())
+        shared.peer.tlsPassword = options.password;
     shared.peer.width = options.width;
     shared.peer.height = options.height;
     shared.peer.color = options.color;
