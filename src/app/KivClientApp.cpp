@@ -300,6 +300,9 @@ void TKivClientApp::Shutdown() {
     commands_.reset();
     form_.reset();  // before the taskbar windows it owns records of
     progress_.reset();
+    // The view (the window's) shows the control's frames: it lets go of the
+    // control before the control goes; the window itself lives on a little.
+    if (desktopView_) desktopView_->SetDisplay(nullptr);
     control_.reset();
     marker_->Close();
 }
