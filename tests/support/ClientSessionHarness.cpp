@@ -1,5 +1,6 @@
 #include "support/ClientSessionHarness.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 
@@ -91,11 +92,43 @@ bool ClientSessionHarness::ReceivedStarting(const std::string& hexPrefix, int co
     return seen >= count;
 }
 
-std::vector<nlohmann::json> ClientSessionHarness::MessageBoxes() const {
+std::vector<nlohmann::json> ClientSessionHarness::MessageBoxes() const { return MessageBoxesIn(dir_.path()); }
+
+std::vector<nlohmann::json> ClientSessionHarness::MessageBoxesIn(const std::filesystem::path& folder) {
     std::vector<nlohmann::json> boxes;
-    std::ifstream in(dir_.path() / "boxes.jsonl");
+    std::ifstream in(folder / "boxes.jsonl");
     for (std::string line; std::getline(in, line);) boxes.push_back(nlohmann::json::parse(line));
     return boxes;
+}
+
+std::map<std::string, std::string> ClientSessionHarness::EnvIn(const std::filesystem::path& folder) const {
+    std::map<std::string, std::string> env = env_;
+    for (const auto& [key, sub] : std::map<std::string, std::string>{{"HOME", "home"},
+                                                                     {"XDG_CONFIG_HOME", "config"},
+                                                                     {"XDG_STATE_HOME", "state"},
+                                                                     {"XDG_RUNTIME_DIR", "run"},
+                                                                     {"KIV_MACHINE_SETTINGS", "registry.ini"},
+                                                                     {"KIV_TEST_MESSAGE_LOG", "boxes.jsonl"}})
+        env[key] = (folder / sub).string();
+    std::filesystem::create_directories(folder / "run");
+    std::filesystem::permissions(folder / "run", std::filesystem::perms::owner_all);
+    std::ofstream(folder / "registry.ini") << "[Debug]\nKivClient=all\n";
+    return env;
+}
+
+std::filesystem::path ClientSessionHarness::ClientCopy(const std::string& localIni) {
+    namespace fs = std::filesystem;
+    const char* other = std::getenv("KIV_E2E_CLIENT");
+    const fs::path client = other && *other ? fs::path(other) : fs::path(kClient);
+    const fs::path built = client.parent_path();
+    const fs::path program = dir_.path() / "program";
+    fs::create_directories(program);
+    fs::copy_file(client, program / "kivclient", fs::copy_options::overwrite_existing);
+    fs::copy_file(built / "Resource.ini", program / "Resource.ini", fs::copy_options::overwrite_existing);
+    for (const char* folder : {"Language", "Images"})
+        fs::copy(built / folder, program / folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    dir_.Write("program/KivClient.ini", localIni);
+    return program / "kivclient";
 }
 
 }  // namespace kiv::test

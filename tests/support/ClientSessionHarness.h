@@ -44,6 +44,15 @@ public:
     bool ReceivedStarting(const std::string& hexPrefix, int count = 1) const;
     std::vector<nlohmann::json> MessageBoxes() const;
 
+    // Several clients on the one display, each with its folders, settings, log
+    // and record of message boxes under a folder of its own.
+    std::map<std::string, std::string> EnvIn(const std::filesystem::path& folder) const;
+    static std::vector<nlohmann::json> MessageBoxesIn(const std::filesystem::path& folder);
+    // A copy of the client (with what it reads beside itself) whose "KivClient.ini"
+    // is `localIni`, under the test's folder. The client is this build's, or the
+    // one KIV_E2E_CLIENT names (a build with sanitizers, say).
+    std::filesystem::path ClientCopy(const std::string& localIni);
+
     const TempDir& Dir() const { return dir_; }
     const std::map<std::string, std::string>& Env() const { return env_; }
 
