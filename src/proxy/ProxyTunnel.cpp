@@ -190,8 +190,10 @@ void TProxyTunnel::Open() {
                                                     : std::string(ProxyKindName(route.kind)) + " through " +
                                                           FirstHopText(route) + " to " + target);
 
-    toRemote_ = TRelay{&local_, &remote_, std::make_unique<char[]>(kRelayBufferSize), false};
-    toLocal_ = TRelay{&remote_, &local_, std::make_unique<char[]>(kRelayBufferSize), false};
+    local_.non_blocking(true, ignored);
+    remote_.non_blocking(true, ignored);
+    toRemote_ = TRelay{&local_, &remote_, std::make_unique_for_overwrite<char[]>(kRelayBufferSize)};
+    toLocal_ = TRelay{&remote_, &local_, std::make_unique_for_overwrite<char[]>(kRelayBufferSize)};
     Pump(toRemote_);
     leftover_ = handshake_.TakeLeftover();
     if (leftover_.empty()) {
@@ -208,27 +210,55 @@ void TProxyTunnel::Open() {
     });
 }
 
-// Whatever arrived goes on at once; the next read waits for the write, so a slow
-// reader on one side slows the other side's sender instead of filling memory.
+// Whatever arrived goes on at once, without waiting while the sockets allow:
+// a read takes what the kernel holds, one write passes it on, and only a socket
+// with nothing to read or no room to write waits (for readiness, not for a
+// composed operation). The next read waits until the last read is written, so a
+// slow reader on one side slows the other side's sender instead of filling memory.
 void TProxyTunnel::Pump(TRelay& relay) {
-    relay.from->async_read_some(
-        asio::buffer(relay.buffer.get(), kRelayBufferSize),
-        [self = shared_from_this(), &relay](const asio::error_code& error, std::size_t size) {
-            if (self->closed_) return;
-            if (error) {
-                self->EndOfInput(relay, error);
+    // A few rounds at most, then the other direction and the other tunnels get their turn.
+    for (int round = 0; round < 4; ++round) {
+        asio::error_code error;
+        if (relay.pending == 0) {
+            const std::size_t size = relay.from->read_some(asio::buffer(relay.buffer.get(), kRelayBufferSize), error);
+            if (error == asio::error::would_block || error == asio::error::try_again) {
+                WaitThenPump(relay, *relay.from, asio::socket_base::wait_read);
                 return;
             }
-            asio::async_write(*relay.to, asio::buffer(relay.buffer.get(), size),
-                              [self, &relay](const asio::error_code& error, std::size_t) {
-                                  if (self->closed_) return;
-                                  if (error) {
-                                      self->Finish();
-                                      return;
-                                  }
-                                  self->Pump(relay);
-                              });
-        });
+            if (error) {
+                EndOfInput(relay, error);
+                return;
+            }
+            relay.begin = 0;
+            relay.pending = size;
+        }
+        const std::size_t sent =
+            relay.to->write_some(asio::buffer(relay.buffer.get() + relay.begin, relay.pending), error);
+        if (error && error != asio::error::would_block && error != asio::error::try_again) {
+            Finish();
+            return;
+        }
+        relay.begin += sent;
+        relay.pending -= sent;
+        if (relay.pending != 0) {
+            WaitThenPump(relay, *relay.to, asio::socket_base::wait_write);
+            return;
+        }
+    }
+    asio::post(local_.get_executor(), [self = shared_from_this(), &relay] {
+        if (!self->closed_) self->Pump(relay);
+    });
+}
+
+void TProxyTunnel::WaitThenPump(TRelay& relay, asio::ip::tcp::socket& socket, asio::socket_base::wait_type wait) {
+    socket.async_wait(wait, [self = shared_from_this(), &relay](const asio::error_code& error) {
+        if (self->closed_) return;
+        if (error) {
+            self->Finish();
+            return;
+        }
+        self->Pump(relay);
+    });
 }
 
 // An orderly end of one direction is passed on as a half-close, so either side

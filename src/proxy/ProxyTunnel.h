@@ -19,8 +19,9 @@ namespace kiv {
 
 class TProxyTunnel : public std::enable_shared_from_this<TProxyTunnel> {
 public:
-    // Bytes read in one go in each direction.
-    static constexpr std::size_t kRelayBufferSize = 128 * 1024;
+    // Bytes read in one go in each direction: on loopback a read takes all the
+    // kernel holds, so a larger buffer means fewer reads, writes and wake-ups.
+    static constexpr std::size_t kRelayBufferSize = 1024 * 1024;
 
     TProxyTunnel(asio::ip::tcp::socket local, TProxyRoute route, std::chrono::milliseconds handshakeTimeout,
                  std::shared_ptr<const TProxyStepObserver> observer, std::uint64_t id);
@@ -35,6 +36,8 @@ private:
         asio::ip::tcp::socket* from = nullptr;
         asio::ip::tcp::socket* to = nullptr;
         std::unique_ptr<char[]> buffer;
+        std::size_t begin = 0;    // the bytes read and not yet written: [begin, begin + pending)
+        std::size_t pending = 0;
         bool ended = false;
     };
 
@@ -46,6 +49,7 @@ private:
     void ReadAnswer();
     void Open();
     void Pump(TRelay& relay);
+    void WaitThenPump(TRelay& relay, asio::ip::tcp::socket& socket, asio::socket_base::wait_type wait);
     void EndOfInput(TRelay& relay, const asio::error_code& error);
     void OnDeadline();
     void Fail(const std::string& reason);
