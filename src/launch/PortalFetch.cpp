@@ -1,9 +1,13 @@
 #include "launch/PortalFetch.h"
 
+// The library's types and constants only: the functions are looked up when a
+// portal is first fetched, so a client started from a connection file never
+// loads libcurl (and what it pulls in).
+#define CURL_DISABLE_TYPECHECK
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <memory>
-#include <mutex>
 
 #include "infra/DebugLog.h"
 #include "infra/IniImage.h"
@@ -27,8 +31,48 @@ constexpr long kStalledSeconds = 60;
 // A connection file is a few kilobytes; anything this large is not one.
 constexpr std::size_t kMaxAnswerBytes = 16u << 20;
 
+// libcurl's functions, from the library loaded on first use (SONAME of libcurl 7 and 8).
+struct TCurlLibrary {
+    CURLcode (*global_init)(long) = nullptr;
+    CURL* (*init)() = nullptr;
+    CURLcode (*setopt)(CURL*, CURLoption, ...) = nullptr;
+    CURLcode (*perform)(CURL*) = nullptr;
+    CURLcode (*getinfo)(CURL*, CURLINFO, ...) = nullptr;
+    void (*cleanup)(CURL*) = nullptr;
+    const char* (*strerror)(CURLcode) = nullptr;
+    std::string problem;  // why the library cannot be used; empty when it can
+};
+
+template <class TFunction>
+bool Bind(void* library, const char* name, TFunction& function) {
+    function = reinterpret_cast<TFunction>(dlsym(library, name));
+    return function != nullptr;
+}
+
+const TCurlLibrary& Curl() {
+    static const TCurlLibrary curl = [] {
+        TCurlLibrary api;
+        void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            const char* why = dlerror();
+            api.problem = std::string("The HTTP library cannot be loaded: ") + (why ? why : "libcurl.so.4");
+            return api;
+        }
+        if (!Bind(library, "curl_global_init", api.global_init) || !Bind(library, "curl_easy_init", api.init) ||
+            !Bind(library, "curl_easy_setopt", api.setopt) || !Bind(library, "curl_easy_perform", api.perform) ||
+            !Bind(library, "curl_easy_getinfo", api.getinfo) || !Bind(library, "curl_easy_cleanup", api.cleanup) ||
+            !Bind(library, "curl_easy_strerror", api.strerror)) {
+            api.problem = "The HTTP library lacks a function the fetch needs";
+            return api;
+        }
+        api.global_init(CURL_GLOBAL_DEFAULT);
+        return api;
+    }();
+    return curl;
+}
+
 struct TCurlDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const { Curl().cleanup(handle); }
 };
 using TCurlHandle = std::unique_ptr<CURL, TCurlDeleter>;
 
@@ -56,11 +100,6 @@ size_t OnHeader(char* data, size_t size, size_t count, void* user) {
     return size * count;
 }
 
-void InitCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 std::string ProxyHostText(std::string_view host) {
     // An IPv6 literal needs its brackets inside a URL.
     if (host.find(':') != std::string_view::npos && host.front() != '[') return "[" + std::string(host) + "]";
@@ -74,36 +113,36 @@ void ApplyProxy(CURL* curl, const TPortalProxy& proxy) {
         return;
     case TPortalProxy::TKind::Direct:
         // An empty proxy also keeps the environment's proxy away.
-        curl_easy_setopt(curl, CURLOPT_PROXY, "");
+        Curl().setopt(curl, CURLOPT_PROXY, "");
         return;
     case TPortalProxy::TKind::Explicit:
-        curl_easy_setopt(curl, CURLOPT_PROXY, proxy.url.c_str());
+        Curl().setopt(curl, CURLOPT_PROXY, proxy.url.c_str());
         if (proxy.useCredentials) {
-            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
-            curl_easy_setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
+            Curl().setopt(curl, CURLOPT_PROXYUSERNAME, proxy.user.c_str());
+            Curl().setopt(curl, CURLOPT_PROXYPASSWORD, proxy.password.c_str());
+            Curl().setopt(curl, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC));
         }
         return;
     }
 }
 
 void ConfigureTls(CURL* curl, const TPortalFetchOptions& options) {
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kTlsUserAgent);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kTlsConnectTimeoutMs);
+    Curl().setopt(curl, CURLOPT_USERAGENT, kTlsUserAgent);
+    Curl().setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, kTlsConnectTimeoutMs);
     // The TLS client never goes through the farm's proxy, nor the environment's.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    Curl().setopt(curl, CURLOPT_PROXY, "");
     if (options.verifyPortalCertificate) {
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!options.caFile.empty()) curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
+        Curl().setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+        Curl().setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!options.caFile.empty()) Curl().setopt(curl, CURLOPT_CAINFO, options.caFile.c_str());
     } else {
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        Curl().setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+        Curl().setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
     }
 }
 
 void ConfigurePlain(CURL* curl, const TProxySet& farmProxy) {
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, kPlainUserAgent);
+    Curl().setopt(curl, CURLOPT_USERAGENT, kPlainUserAgent);
     // No connect limit of its own: the library's default applies.
     ApplyProxy(curl, PortalProxyFor(farmProxy));
 }
@@ -201,33 +240,33 @@ bool GetKivFromServer(std::string_view address, std::vector<std::string>& lines,
     char errorText[CURL_ERROR_SIZE] = {};
     TTransfer transfer;
 
-    InitCurlOnce();
-    TCurlHandle handle(curl_easy_init());
+    if (!Curl().problem.empty()) return Fail(lines, Curl().problem);
+    TCurlHandle handle(Curl().init());
     if (!handle) return Fail(lines, "The HTTP client could not be created");
     CURL* curl = handle.get();
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(curl, CURLOPT_URL, full.c_str());
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &transfer);
+    Curl().setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    Curl().setopt(curl, CURLOPT_URL, full.c_str());
+    Curl().setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    Curl().setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    Curl().setopt(curl, CURLOPT_HTTPGET, 1L);
+    Curl().setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    Curl().setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    Curl().setopt(curl, CURLOPT_LOW_SPEED_TIME, kStalledSeconds);
+    Curl().setopt(curl, CURLOPT_WRITEFUNCTION, OnBody);
+    Curl().setopt(curl, CURLOPT_WRITEDATA, &transfer);
+    Curl().setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
+    Curl().setopt(curl, CURLOPT_HEADERDATA, &transfer);
     if (IsHttpsAddress(full))
         ConfigureTls(curl, options);
     else
         ConfigurePlain(curl, farmProxy);
 
-    const CURLcode code = curl_easy_perform(curl);
+    const CURLcode code = Curl().perform(curl);
     if (transfer.tooLarge) return Fail(lines, "The portal's answer is too large");
-    if (code != CURLE_OK) return Fail(lines, errorText[0] != '\0' ? errorText : curl_easy_strerror(code));
+    if (code != CURLE_OK) return Fail(lines, errorText[0] != '\0' ? errorText : Curl().strerror(code));
 
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    Curl().getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status > 299)
         return Fail(lines, !transfer.statusLine.empty() ? transfer.statusLine : "HTTP status " + std::to_string(status));
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "FreeRdpTestHarness.h"
+#include "platform/freerdp/ConnectWait.h"
 
 namespace kiv::test {
 namespace {
@@ -37,6 +38,19 @@ TEST(FreeRdpConnect, ServerSeesTheChannelsWithTheirOptions) {
     EXPECT_EQ(options["CSML"], 0x08200000u);
     EXPECT_EQ(options["CSMT"], 0x08800000u);
     EXPECT_EQ(options["CSMP"], 0x08200000u);
+}
+
+// The library's pauses between its reads while connecting end when the server's
+// answer arrives (the test program exports the client's Sleep as the client does).
+TEST(FreeRdpConnect, ConnectPausesEndWhenTheServerAnswers) {
+    DemoServerProcess server({});
+    ASSERT_TRUE(server.Started()) << server.StartError();
+    ControlFixture f;
+    f.ConfigureFor("127.0.0.1", server.Port());
+    const uint64_t before = ConnectPausesCutShort();
+    f.control->Connect();
+    ASSERT_TRUE(f.WaitConnected());
+    EXPECT_GT(ConnectPausesCutShort(), before);
 }
 
 TEST(FreeRdpConnect, ServerSeesTheLogonFieldsAndTheRoutingToken) {

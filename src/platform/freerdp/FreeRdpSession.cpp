@@ -4,13 +4,16 @@
 #include <freerdp/client/cmdline.h>
 #include <freerdp/error.h>
 #include <freerdp/event.h>
+#include <freerdp/primitives.h>
 #include <freerdp/settings.h>
+#include <malloc.h>
 #include <sys/socket.h>
 #include <winpr/synch.h>
 
 #include <cstdio>
 
 #include "infra/DebugLog.h"
+#include "platform/freerdp/ConnectWait.h"
 #include "platform/freerdp/FreeRdpContext.h"
 #include "platform/freerdp/FreeRdpSettingsApply.h"
 #include "platform/freerdp/WorkerThreadSignals.h"
@@ -161,6 +164,11 @@ void TFreeRdpSession::Abort(bool breakSockets) {
 
 void TFreeRdpSession::Run() {
     BlockBrokenPipeSignal();
+    // Left to itself, FreeRDP times its colour-conversion routines on first use
+    // (hundreds of milliseconds before the connection even starts, and a large
+    // block freed that raises the C library's mmap threshold); the CPU's own
+    // optimised routines are what it would pick on this client anyway.
+    primitives_set_hints(PRIMITIVES_ONLY_CPU);
     freerdp* instance = freerdp_new();
     if (!instance) {
         finished_ = true;
@@ -216,13 +224,19 @@ TDisconnectFacts TFreeRdpSession::RunSession(freerdp* instance) {
 
     phase_ = TPhase::Connecting;
     watchdog_.Arm(connectTimeout_);
-    const BOOL connected = stopRequested_.load() ? FALSE : freerdp_connect(instance);
+    BOOL connected = FALSE;
+    if (!stopRequested_.load()) {
+        const TConnectWaitScope waitForAnswers(instance);
+        connected = freerdp_connect(instance);
+    }
     watchdog_.Disarm();
     if (!connected) {
         EnterEnding();
         return CollectFacts(instance);  // the connect call has already disconnected
     }
 
+    // The connect sequence's buffers are freed by now: give their pages back.
+    malloc_trim(0);
     sessionLive_ = true;
     phase_ = TPhase::Live;
     display_.EnableInput(instance->input);
@@ -262,7 +276,11 @@ TDisconnectFacts TFreeRdpSession::EventLoop(freerdp* instance) {
         display_.DisableInput();
         poster_.Post([](ISessionObserver& o) { o.OnSessionConnecting(); });
         watchdog_.Arm(connectTimeout_);
-        const BOOL reconnected = client_auto_reconnect_ex(instance, ReconnectPauseThunk);
+        BOOL reconnected = FALSE;
+        {
+            const TConnectWaitScope waitForAnswers(instance);
+            reconnected = client_auto_reconnect_ex(instance, ReconnectPauseThunk);
+        }
         watchdog_.Disarm();
         if (!reconnected || stopRequested_.load()) {
             dropped.localRequest = localRequest_.load();
