@@ -115,6 +115,7 @@ int main(int argc, char** argv) {
     const pid_t pid = fork();
     if (pid == 0) {
         std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
         execv(argv[5], argv + 5);
         _exit(127);
     }

@@ -11,11 +11,14 @@
 #   5. traffic meter: the interposed socket path against the C library's own.
 # Ratios are what count (the machine is shared); medians of the rounds.
 # Usage: bash scripts/run-bench.sh        (KIV_BENCH_SETUP=0 skips scripts/setup.sh
-#        and builds only the programs the figures need)
+#        and builds only the programs the figures need; SECTIONS="launch seamless
+#        mapper meter" picks sections)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ROUNDS="${ROUNDS:-5}"
+SECTIONS="${SECTIONS:-launch seamless mapper meter}"
+wanted() { [[ " $SECTIONS " == *" $1 "* ]]; }
 SETTLE_MS="${SETTLE_MS:-3000}"
 if [ "${KIV_BENCH_SETUP:-1}" = 1 ]; then
   bash scripts/setup.sh >/dev/null
@@ -40,6 +43,7 @@ cleanup() {
 trap cleanup EXIT
 
 # ---- 1 and 2: launch and memory against xfreerdp --------------------------
+if wanted launch; then
 echo "== launch and memory: kivclient against xfreerdp ($ROUNDS rounds, alternating)"
 exec {displayfd}<> <(:)
 Xvfb -displayfd "$displayfd" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -84,24 +88,31 @@ echo "  kivclient/xfreerdp: launch x$(ratio "${launch[kivclient]}" "${launch[xfr
   "RSS x$(ratio "${rss[kivclient]}" "${rss[xfreerdp]}") (target <= 1.4)," \
   "private x$(ratio "${private[kivclient]}" "${private[xfreerdp]}")"
 kill "$SRV_PID" 2>/dev/null || true
+fi
 
 # ---- 3: seamless ------------------------------------------------------------
+if wanted seamless; then
 echo
 echo "== seamless: the handler per window update (target <= 20 us at 200 windows)"
 build/bin/bench_seamless --benchmark_filter='BM_Seamless' --benchmark_min_time=0.2 --benchmark_format=csv 2>/dev/null |
   awk -F, '/^"BM_Seamless/ { gsub(/"/, "", $1); printf "  %-26s %8.2f us\n", $1, $4 / 1000 }'
 echo "  the shape applied to X, CPU per message (client + X server; target < 1000 us):"
 COUNTS="10 100 200" SECONDS_EACH="${SHAPE_SECONDS:-4}" bash bench/bench_seamless_shape.sh | sed 's/^/    /'
+fi
 
 # ---- 4: port mapper -----------------------------------------------------------
+if wanted mapper; then
 echo
 echo "== port mapper against a direct connection and socat (targets: >= 0.65x direct, >= socat)"
 ROUNDS="$ROUNDS" bash bench/bench_port_mapper.sh 2>&1 | sed 's/^/  /'
+fi
 
 # ---- 5: traffic meter ---------------------------------------------------------
+if wanted meter; then
 echo
 echo "== traffic meter: interposed socket path against the C library's (target <= 1.03)"
 build/bin/bench_traffic_meter | sed 's/^/  /'
 echo
 echo "== connection file"
 build/bin/bench_connection_file --benchmark_min_time=0.2 2>/dev/null | sed 's/^/  /'
+fi

@@ -8,12 +8,14 @@
 #include <cstdlib>
 #include <iostream>
 #include <string_view>
+#include <thread>
 
 #include "app/KivClientApp.h"
 #include "app/AgentStart.h"
 #include "infra/DebugLog.h"
 #include "infra/LanguageStyle.h"
 #include "infra/SystemLocale.h"
+#include "platform/freerdp/FreeRdpDisplay.h"
 #include "platform/freerdp/FreeRdpVersion.h"
 #include "platform/qt/XDesktopProbe.h"
 #include "platform/linux/MachineSettingsFile.h"
@@ -56,6 +58,9 @@ int main(int argc, char** argv) {
         std::cerr << "kivclient: " << problem << "\n";
         return 1;
     }
+    // The library reads the keyboard layout by running xprop, which the
+    // connection needs before its first request: done while Qt starts instead.
+    std::thread keyboard([] { kiv::TFreeRdpDisplay::PrepareKeyboard(); });
     kiv::InitDebugSwitches(kiv::TMachineSettingsFile().ReadString("Debug", "KivClient"));
     const std::filesystem::path folder = kiv::ProgramFolder();
     kiv::StartAgentWhenWanted(folder);
@@ -75,6 +80,7 @@ int main(int argc, char** argv) {
         exitCode = QApplication::exec();
         client.Shutdown();
     }
+    keyboard.join();
     if (kiv::DebugSwitches[kiv::dmMain]) kiv::WriteLog("[Application] After Run");
     kiv::SetLanguageStyle(nullptr);
     (void)exitCode;

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <fstream>
@@ -62,6 +63,13 @@ void RunRefresh(const std::filesystem::path& dataHome, bool changed, const std::
                 TRegistrationWait wait) {
     std::vector<std::string> args{"/bin/sh", "-c", std::string(kRefreshScript), "kiv-register", dataHome.string(),
                                   changed ? "1" : "0"};
+    // In the background the refresh runs at the lowest priority: it must not
+    // take the processor from the session being started.
+    const char* program = "/bin/sh";
+    if (wait == TRegistrationWait::InBackground && ::access("/usr/bin/nice", X_OK) == 0) {
+        args.insert(args.begin(), {"/usr/bin/nice", "-n", "19"});
+        program = "/usr/bin/nice";
+    }
     args.insert(args.end(), defaultFor.begin(), defaultFor.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -73,7 +81,7 @@ void RunRefresh(const std::filesystem::path& dataHome, bool changed, const std::
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    const int error = posix_spawn(&pid, "/bin/sh", &actions, nullptr, argv.data(), environ);
+    const int error = posix_spawn(&pid, program, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         if (DebugSwitches[dmMain]) WriteLog("[RegisterFileType]no shell to refresh the desktop's caches");
