@@ -29,6 +29,7 @@ struct Taskbar : ITaskbarWindows {
     void DestroyTaskbarWindow(TTaskbarHandle) override {}
     bool WindowExists(TTaskbarHandle) const override { return true; }
     void SetTitle(TTaskbarHandle, const std::u16string&) override {}
+    void SetWindowRect(TTaskbarHandle, const TRect&) override {}
     void ShowTaskbarWindow(TTaskbarHandle) override {}
     void HideTaskbarWindow(TTaskbarHandle) override {}
     bool MinimizeTaskbarWindow(TTaskbarHandle) override { return true; }

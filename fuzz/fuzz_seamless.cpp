@@ -52,6 +52,7 @@ struct Taskbar : ITaskbarWindows {
     void SetTitle(TTaskbarHandle, const std::u16string& title) override {
         if (title.size() > 260) __builtin_trap();
     }
+    void SetWindowRect(TTaskbarHandle, const TRect&) override {}
     void ShowTaskbarWindow(TTaskbarHandle) override {}
     void HideTaskbarWindow(TTaskbarHandle) override {}
     bool MinimizeTaskbarWindow(TTaskbarHandle window) override { return WindowExists(window); }

@@ -47,6 +47,7 @@
 #include "platform/qt/StepInfoDialog.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
+#include "platform/qt/WindowMenuKey.h"
 #include "platform/qt/TrayIconSet.h"
 #include "platform/qt/WatermarkOverlay.h"
 #include "platform/qt/X11Atoms.h"
@@ -203,6 +204,8 @@ bool TKivClientApp::ReadSettings(TCommandLine& line) {
     logonTimeout_ = ApplyLocalProperties(record_, programFolder_ / "KivClient.ini");
     ApplyScreenFullSize(record_, kUnplacedWindowWidth, kUnplacedWindowHeight);
     ApplyCommandLineOverrides(record_, line);
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        ApplySeamlessDesktopSize(record_, screen->geometry().width(), screen->geometry().height());
     return true;
 }
 
@@ -242,6 +245,8 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.clientFacts = ClientFacts();
     ports.trafficMeter = meterPorts_.get();
     ports.folderPlugin = folderPlugin_.get();
+    // Seamless mode: the desktop follows the screen's size where the server allows it.
+    if (record_.ScreenFull == 3) control_->SetDisplayControl(true);
     if (record_.ScreenFull != 3) {
         // A whole remote desktop gets the frame: toolbar, border, device menu;
         // the desktop follows the view's size where the server allows it.
@@ -258,7 +263,18 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     window_->placement = [this, monitorMode = settings.monitorMode] {
         return PlaceWindow(record_, monitorMode, QtMonitors());
     };
-    window_->onCloseRequested = [this] { form_->OnCloseQuery(); };
+    window_->onCloseRequested = [this] { form_->OnSessionWindowClose(); };
+    if (record_.ScreenFull == 3) {
+        windowMenuKey_ = std::make_unique<TWindowMenuKey>(
+            *window_, [this] { return form_ && form_->MsgSml() && form_->MsgSml()->OpenWindowMenu(); });
+        // The remote desktop covers the screen: when the screen changes its size,
+        // the window follows it and asks the server for a desktop of the new size.
+        if (QScreen* screen = QGuiApplication::primaryScreen())
+            connect(screen, &QScreen::geometryChanged, this, [this] {
+                if (window_->isVisible()) window_->PlaceWindow();
+                desktopView_->FollowOwnSize();
+            });
+    }
     progress_->SetOnCancel([this] { form_->OnProgressCancel(); });
     sessionEnd_ = std::make_unique<TSessionEndWatcher>(
         [this] {
@@ -298,6 +314,7 @@ void TKivClientApp::Shutdown() {
     sessionEnd_.reset();
     if (form_) form_->Shutdown();
     commands_.reset();
+    windowMenuKey_.reset();
     form_.reset();  // before the taskbar windows it owns records of
     progress_.reset();
     // The view (the window's) shows the control's frames: it lets go of the

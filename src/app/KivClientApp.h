@@ -44,6 +44,7 @@ class TStepInfoDialog;
 class TUnixHandOverFactory;
 class TUsbLibraryLoader;
 class TX11HotKey;
+class TWindowMenuKey;
 struct TClientFacts;
 struct TTrafficMeterPorts;
 
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<TQtIconFileDecoder> iconFiles_;
     std::unique_ptr<TQtImeWindows> imeWindows_;
     std::unique_ptr<TfrmClientForm> form_;
+    std::unique_ptr<TWindowMenuKey> windowMenuKey_;  // seamless mode: asks the form for the window menu
     std::unique_ptr<TSessionEndWatcher> sessionEnd_;
     bool quitting_ = false;
 };

@@ -187,7 +187,7 @@ bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
     if (header.Flags == SML_TITLE && header.InTaskbar != 0) {
         if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
             if (SmlOn()) LogAct("改变窗口标题：" + titleText);
-            ports_.taskbar->SetTitle(record->ClientHandle, title);
+            ports_.taskbar->SetTitle(record->ClientHandle, Label(title));
         }
         return false;
     }
@@ -198,6 +198,8 @@ bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
         LogAct("销毁窗口");
         LogSmlWith([&] { return Printf("Handle:0x%.4llx", static_cast<unsigned long long>(header.ServerHandle)); });
         if (WindowList.Delete(WindowList.IndexOfServer(header.ServerHandle))) ++ownChanges_;
+        if (header.ServerHandle == activeServer_) activeServer_ = 0;
+        if (header.ServerHandle == ownerMenu_) EndWindowMenu();
     }
     // 4. Show.
     if (header.Flags & SML_SHOW) {
@@ -207,6 +209,7 @@ bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
             if (HasLiveWindow(*record)) {
                 ports_.taskbar->ShowTaskbarWindow(record->ClientHandle);
                 StoreRectAndRegion(*record, header, region);
+                PlaceTaskbarWindow(*record);
             }
         }
     }
@@ -226,8 +229,10 @@ bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
     // 7. Activate: an already active taskbar window is not minimized by the same message.
     if (header.Flags & SML_ACTIVATE) {
         LogAct("窗口激活");
+        if (Find(header.ServerHandle)) activeServer_ = header.ServerHandle;
         if (TSmlWindowRec* record = Find(header.ServerHandle); record && HasLiveWindow(*record)) {
             StoreRectAndRegion(*record, header, region);
+            PlaceTaskbarWindow(*record);
             if (ports_.taskbar->IsActiveWindow(record->ClientHandle)) return true;
             LogSmlWith([&] {
                 return Printf("-Client Recv MSG ClientHandle=%llx", static_cast<unsigned long long>(record->ClientHandle));
@@ -240,6 +245,7 @@ bool TMsgSml::Act(const TSmlWindowMsg& header, const std::u16string& title, cons
         LogSmlWith([&] { return HandleAndRect("", header.ServerHandle, header.Left, header.Top, header.Right, header.Bottom); });
         if (TSmlWindowRec* record = Find(header.ServerHandle)) {
             StoreRectAndRegion(*record, header, region);
+            if (header.ServerHandle == activeServer_) activeServer_ = 0;
             if (ports_.taskbar) ports_.taskbar->MinimizeTaskbarWindow(record->ClientHandle);
         }
     }
@@ -256,10 +262,14 @@ void TMsgSml::CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& 
         // Whether a window has a taskbar button was decided when its record was made.
         if (record->InTaskbar != 0 && HasLiveWindow(*record)) {
             LogAct("窗口位置大小改变时，设置任务栏标题");
-            ports_.taskbar->SetTitle(record->ClientHandle, title);
+            ports_.taskbar->SetTitle(record->ClientHandle, Label(title));
+            PlaceTaskbarWindow(*record);
         }
         return;
     }
+    // The first menu after a window menu was asked for is that window menu.
+    if (static_cast<uint32_t>(header.Style) == MenuWindowStyle && menuOwner_ != 0 && ownerMenu_ == 0)
+        ownerMenu_ = header.ServerHandle;
     TSmlWindowRec record;
     record.ServerHandle = header.ServerHandle;
     record.InTaskbar = header.InTaskbar;
@@ -269,9 +279,10 @@ void TMsgSml::CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& 
     }
     StoreRectAndRegion(record, header, region);
     LogAct("根据需要创建任务栏按钮");
-    processBarWindow(record, header, title, record.Icon ? &*record.Icon : nullptr);
+    processBarWindow(record, header, Label(title), record.Icon ? &*record.Icon : nullptr);
     WindowList.Add(record);
     ++ownChanges_;
+    if (HasLiveWindow(record)) PlaceTaskbarWindow(record);
     LogAct("新窗口处理完成");
 }
 
@@ -304,6 +315,44 @@ bool TMsgSml::ForceForegroundWindow(TTaskbarHandle window) {
 
 TIconImage TMsgSml::MakeTaskbarIcon(const TIconImage& serverIcon) const {
     return ComposeTaskbarIcon(serverIcon, OverlayIcon);
+}
+
+void TMsgSml::SetApplicationName(const std::string& name) { appName_ = Utf8ToUtf16(name); }
+
+void TMsgSml::PlaceTaskbarWindow(const TSmlWindowRec& record) {
+    if (Parked(record) || ports_.taskbar == nullptr) return;
+    const TSmlRect r = WindowRect(record);
+    ports_.taskbar->SetWindowRect(record.ClientHandle, TRect{r.left, r.top, r.right - r.left, r.bottom - r.top});
+}
+
+int64_t TMsgSml::ActiveServerWindow() const {
+    const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfServer(activeServer_));
+    return record && !Parked(*record) ? activeServer_ : 0;
+}
+
+bool TMsgSml::CloseActiveWindow() {
+    const int64_t active = ActiveServerWindow();
+    if (active == 0) return false;
+    LogSmlWith([&] { return Printf("[CloseActiveWindow]Handle:0x%.4llx", static_cast<unsigned long long>(active)); });
+    TSmlClientMsg out = NewClientMsg();
+    WriteI64(out.data() + kSmlServerHandleOffset, active);
+    WriteU16(out.data() + kSmlCommandOffset, SML_CMD_CLOSE);
+    SendBufferToSvr(out);
+    return true;
+}
+
+bool TMsgSml::OpenWindowMenu() {
+    const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfServer(ActiveServerWindow()));
+    if (record == nullptr || record->ClientHandle == 0) return false;
+    DummyWindowCallbackProc(record->ClientHandle, kTaskbarAfterMenuShow, 0, 0);
+    return true;
+}
+
+void TMsgSml::EndWindowMenu() {
+    const TTaskbarHandle owner = menuOwner_;
+    menuOwner_ = 0;
+    ownerMenu_ = 0;
+    if (owner != 0) DummyWindowCallbackProc(owner, kTaskbarExitMenuLoop, 0, 0);
 }
 
 void TMsgSml::DoClip(const TSmlWindowMsg& header) { DoClip(header, nullptr); }
@@ -452,6 +501,7 @@ void TMsgSml::DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, u
             LogProc("WM_INITMENUPOPUP出发了");
             break;
         case kTaskbarExitMenuLoop:
+            if (window == menuOwner_) menuOwner_ = ownerMenu_ = 0;
             if (ports_.taskbar) ports_.taskbar->CursorPos(x, y);
             WriteU32(data, PackCursor(x, y));
             LogProc("WM_EXITMENULOOP出发了");
@@ -466,6 +516,8 @@ void TMsgSml::DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, u
             if (ports_.taskbar) ports_.taskbar->CursorPos(x, y);
             WriteU32(data, PackCursor(x, y));
             command = SML_CMD_SYSMENU;
+            menuOwner_ = window;  // its menu's end is reported when the server's menu goes
+            ownerMenu_ = 0;
             break;
         default:
             break;
@@ -492,8 +544,13 @@ uint16_t TMsgSml::OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientM
     }
     if (state != kActivateActive && state != kActivateClickActive) return 0;
     LogSmlWith([&] { return Printf("WA_ACTIVE or  WA_CLICKACTIVE,Handle:%llx", static_cast<unsigned long long>(window)); });
-    WriteU32(message.data() + kSmlDataOffset, static_cast<uint32_t>(wParam));
     if (ports_.surface) ports_.surface->ActivateSessionWindow();
+    // The activation a new taskbar window gets when it is made is the client's
+    // own: the server hears only of the user's.
+    if (wParam & kActivateRequested) return 0;
+    WriteU32(message.data() + kSmlDataOffset, static_cast<uint32_t>(wParam));
+    if (const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfClient(window)))
+        activeServer_ = record->ServerHandle;
     return SML_CMD_ACTIVATE;
 }
 

@@ -60,6 +60,18 @@ public:
     void SetOverlayIcon(const TIconImage& icon) { OverlayIcon = icon; }
     // The input-method window, whose Alt key turns a deactivation into a task switch.
     void SetImeWindow(TImeWindow* ime) { ime_ = ime; }
+    // The published application's name (UTF-8): the label of a taskbar button
+    // whose server window has no title.
+    void SetApplicationName(const std::string& name);
+    // The server window the user or the server activated last, while it is on
+    // the screen; 0 when there is none.
+    int64_t ActiveServerWindow() const;
+    // Closes the active server window as its taskbar button's "close" does (the
+    // server decides and destroys it); false when no server window is active.
+    bool CloseActiveWindow();
+    // Asks the server for the active window's window menu at the cursor; false
+    // when no server window with a taskbar button is active.
+    bool OpenWindowMenu();
     // The window procedure of every taskbar window.
     void DummyWindowCallbackProc(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam);
 
@@ -98,6 +110,12 @@ private:
     void ClipNow(const TRows* rows);
     // What the records (and the corner pixel) add to the rows from top to bottom.
     std::vector<TSmlRect> ClipParts(int32_t top, int32_t bottom) const;
+    // The button's label: the title, or the application's name for an empty one.
+    const std::u16string& Label(const std::u16string& title) const { return title.empty() ? appName_ : title; }
+    // The taskbar window stands where its server window is (not while parked).
+    void PlaceTaskbarWindow(const TSmlWindowRec& record);
+    // The server's menu went: the window menu's interaction is over.
+    void EndWindowMenu();
 
     TSmlPorts ports_;
     TSmlRegion lastClip_;
@@ -105,7 +123,11 @@ private:
     uint64_t clipChanges_ = 0; // the list's Changes() when lastClip_ was made
     uint64_t ownChanges_ = 0;  // the list changes the message being handled made itself
     int64_t menuPoint_ = 0;
-    TImeWindow* ime_ = nullptr;  // where the taskbar button was clicked for its window menu
+    TImeWindow* ime_ = nullptr;
+    std::u16string appName_;
+    int64_t activeServer_ = 0;
+    TTaskbarHandle menuOwner_ = 0;   // the taskbar window whose window menu was asked for
+    int64_t ownerMenu_ = 0;          // the server's menu that answered it
 };
 
 }  // namespace kiv

@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "channels/SmlMessages.h"
 
@@ -31,5 +32,7 @@ std::u16string ReadSmlTitle(std::span<const uint8_t> titlePart);
 
 // For log lines: UTF-16 to UTF-8, unpaired surrogates as U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& text);
+// Malformed sequences become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view text);
 
 }  // namespace kiv

@@ -177,6 +177,12 @@ void ApplyScreenFullSize(TKIVFile& record, int32_t outerWidth, int32_t outerHeig
     record.Height = outerHeight;
 }
 
+void ApplySeamlessDesktopSize(TKIVFile& record, int32_t screenWidth, int32_t screenHeight) {
+    if (record.ScreenFull != 3 || screenWidth <= 0 || screenHeight <= 0) return;
+    record.Width = screenWidth;
+    record.Height = screenHeight;
+}
+
 void ApplyCommandLineOverrides(TKIVFile& record, TCommandLine& line) {
     if (line.VirtualFileMode) {
         record.ScreenFull = 3;

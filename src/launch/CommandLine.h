@@ -41,6 +41,9 @@ TStartupTarget InterpretCommandLine(const std::vector<std::string>& arguments, T
 // Step 12's full-screen rule (the window's outer size before placement) and the
 // overrides of step 13 ("&" document launch, then "/open", which wins).
 void ApplyScreenFullSize(TKIVFile& record, int32_t outerWidth, int32_t outerHeight);
+// Seamless mode (Screen_FULL 3): the remote desktop is the size of the local
+// screen, so a server window anywhere on the screen has pixels to show.
+void ApplySeamlessDesktopSize(TKIVFile& record, int32_t screenWidth, int32_t screenHeight);
 void ApplyCommandLineOverrides(TKIVFile& record, TCommandLine& line);
 
 // The session window's outer size before it is placed (96 dpi).

@@ -50,6 +50,9 @@ inline constexpr uint64_t kActivateInactive = 0;
 inline constexpr uint64_t kActivateActive = 1;
 inline constexpr uint64_t kActivateClickActive = 2;
 inline constexpr uint64_t kSettingWorkArea = 0x2F;
+// Beside the activation state: this activation is the one ForceForegroundWindow
+// asked for, not the user's.
+inline constexpr uint64_t kActivateRequested = uint64_t{1} << 32;
 
 class ITaskbarWindowEvents {
 public:
@@ -74,14 +77,19 @@ public:
     virtual bool WindowExists(TTaskbarHandle window) const = 0;
 
     virtual void SetTitle(TTaskbarHandle window, const std::u16string& title) = 0;
+    // The server window's place on the screen: the window stays invisible there,
+    // so whatever outlines a task (a task switcher's frame) outlines the server window.
+    virtual void SetWindowRect(TTaskbarHandle window, const TRect& rect) = 0;
     virtual void ShowTaskbarWindow(TTaskbarHandle window) = 0;
     virtual void HideTaskbarWindow(TTaskbarHandle window) = 0;
     // False when there is no such window.
     virtual bool MinimizeTaskbarWindow(TTaskbarHandle window) = 0;
     // The window holds the activation now.
     virtual bool IsActiveWindow(TTaskbarHandle window) const = 0;
-    // Restores a minimized window and makes it the active window by every means
-    // the desktop allows; answers whether it is the active window afterwards.
+    // Restores a minimized window and asks for it to become the active window by
+    // every means the desktop allows, without waiting for the answer; answers
+    // whether it is the active window already. The activation that follows is
+    // reported with kActivateRequested.
     virtual bool ForceForegroundWindow(TTaskbarHandle window) = 0;
 
     // Activates the window a task switcher shows after this one: the next below
@@ -110,7 +118,8 @@ public:
     virtual void SetSessionRegion(const std::vector<TRect>& region) = 0;
     // Ignored while there is no input-method window.
     virtual void SetImeRegion(const std::vector<TRect>& region) = 0;
-    // A taskbar window was activated: the session window comes forward and the
+    // A taskbar window was activated: the session window comes back (restored,
+    // shown again after the desktop was shown), forward and active, and the
     // input-method window (when there is one) takes the keyboard focus.
     virtual void ActivateSessionWindow() = 0;
     // The primary screen's size in pixels (x and y are 0).

@@ -71,6 +71,7 @@ void TfrmClientForm::SetUp(const TCommandLine& commandLine) {
         msgSml_ = std::make_unique<TMsgSml>(
             *this, TSmlPorts{ports_.taskbarWindows, ports_.seamlessSurface, ports_.iconDecoder, &ports_.desktop});
         msgSml_->SetOverlayIcon(MakeOverlayBadge());
+        msgSml_->SetApplicationName(appName);
     }
     if (record_.AppTypeMode == 1) {
         // A whole desktop brings its own tray inside the session; the window
@@ -582,6 +583,13 @@ void TfrmClientForm::OnCloseQuery() {
     if (!ports_.prompt.AskYesNo(Lookup("sInfoCaption"), Lookup("ClientExitInfo"))) return;
     if (msgShell_) msgShell_->SendShellCommand(SHELL_EXIT);
     After(kSettleMs, [this] { Close(); });
+}
+
+void TfrmClientForm::OnSessionWindowClose() {
+    // In seamless mode the window manager's close (Alt+F4) meant the server
+    // window the user sees active, as its taskbar button's close does.
+    if (msgSml_ && msgSml_->CloseActiveWindow()) return;
+    OnCloseQuery();
 }
 
 void TfrmClientForm::OnEndSession() {

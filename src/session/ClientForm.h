@@ -152,6 +152,7 @@ public:
     // The window's events.
     void Close();                       // the close request
     void OnCloseQuery();                // the user closes the window (WM_CLOSE)
+    void OnSessionWindowClose();        // the window manager closes the session window
     void OnEndSession();                // the desktop session ends
     void OnSuspendRequest();            // the machine is about to sleep
     void OnLogoffDebug();               // "WM_MSG_LOGOFF_DEBUG"

@@ -151,7 +151,7 @@ void TRdpClient::ConnectSequence(TKIVFile& S) {
                      std::string(cookie.begin(), cookie.end()));
     }
     if (DebugSwitches[dmMain]) WriteLog("[TfrmClientForm.ClientConnectServer]准备参数完毕开始连接服务器");
-    if (S.Product == 1) {
+    if (S.Product == 1 || (S.ScreenFull == 3 && S.Width > 0 && S.Height > 0)) {
         control.SetDesktopWidth(S.Width);
         control.SetDesktopHeight(S.Height);
     }

@@ -9,6 +9,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "XWindowProbe.h"
 #include "channels/SmlMessages.h"
@@ -17,6 +18,7 @@
 #include "channels/SmlWindowMsg.h"
 #include "launch/CredentialCodec.h"
 #include "support/ClientSessionHarness.h"
+#include "tools/demo-server/ServerDesktop.h"
 
 namespace kiv {
 namespace {
@@ -190,6 +192,39 @@ protected:
         return n;
     }
 
+    // Every command the server received of this kind, whatever the window.
+    int ReceivedAnyCommand(const std::string& commandHex) {
+        int n = 0;
+        for (const std::string& hex : harness.ReceivedOnCsml())
+            if (hex.rfind("3FEE03", 0) == 0 && hex.size() >= 26 && hex.substr(22, 4) == commandHex) ++n;
+        return n;
+    }
+    // xwininfo's facts of a window: "x", "y", "width", "height", "viewable".
+    std::map<std::string, int> WindowInfo(uint32_t window) {
+        char id[16];
+        std::snprintf(id, sizeof id, "0x%x", window);
+        const std::string info = Output({"/usr/bin/xwininfo", "-id", id});
+        std::map<std::string, int> facts;
+        std::smatch m;
+        const std::pair<const char*, const char*> keys[] = {
+            {"x", "Absolute upper-left X: +(-?[0-9]+)"}, {"y", "Absolute upper-left Y: +(-?[0-9]+)"},
+            {"width", "Width: +([0-9]+)"}, {"height", "Height: +([0-9]+)"}};
+        for (const auto& [key, pattern] : keys)
+            if (std::regex_search(info, m, std::regex(pattern))) facts[key] = std::stoi(m[1]);
+        facts["viewable"] = info.find("IsViewable") != std::string::npos;
+        return facts;
+    }
+    uint32_t ActiveWindow() {
+        std::smatch m;
+        const std::string out = Output({"/usr/bin/xprop", "-root", "_NET_ACTIVE_WINDOW"});
+        return std::regex_search(out, m, std::regex("0x[0-9a-f]+")) ? static_cast<uint32_t>(std::stoul(m.str(), nullptr, 16)) : 0;
+    }
+    // A point in a window's body, clear of its text, frame and corners.
+    static std::pair<int, int> BodyPoint(const Json& w, int fromRight = 0) {
+        const int x = fromRight ? w["right"].get<int>() - fromRight : (w["left"].get<int>() + w["right"].get<int>()) / 2;
+        return {x, (w["top"].get<int>() + w["bottom"].get<int>()) / 2 + 60};
+    }
+
     void Screenshot(const std::string& name) {
         const auto artifacts = std::filesystem::path(KIVCLIENT_PATH).parent_path().parent_path() / "test-artifacts";
         std::filesystem::create_directories(artifacts);
@@ -330,6 +365,188 @@ TEST_F(SeamlessEndToEnd, ADroppedSessionComesBackWithItsWindows) {
     for (const TXWindow& w : ClientList())
         if (w.wmClass.find("TKiv") != std::string::npos) ++buttons;
     EXPECT_EQ(buttons, 1) << "the window keeps its one button across the reconnection";
+    client->Terminate();
+}
+
+// What the shape newly takes in shows the server window from the view's copy of
+// the desktop at once, not when the server happens to paint there again.
+TEST_F(SeamlessEndToEnd, WhatTheShapeTakesInShowsTheWindowAtOnce) {
+    Start({"--move-every-ms", "2500"});
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("create").empty(); }, 20s));
+    ASSERT_TRUE(ShapeFollowsTheServer());
+    Screenshot("seamless-move-before.png");
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("move").empty(); }, 10s));
+    std::this_thread::sleep_for(100ms);
+    const Json created = WindowEvents("create")[0], moved = WindowEvents("move")[0];
+    const bool rightwards = moved["left"].get<int>() > created["left"].get<int>();
+    const auto [edgeX, edgeY] = rightwards ? BodyPoint(moved, 6) : std::pair{moved["left"].get<int>() + 6, BodyPoint(moved).second};
+    EXPECT_EQ(harness.PixelAt(edgeX, edgeY), demo::kWindowBodyColour) << "the leading edge of a moved window";
+    Screenshot("seamless-move-after.png");
+
+    const int64_t handle = created["handle"];
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%x", Named("APP0001 - demo")->id);
+    harness.Run({"/usr/bin/xdotool", "windowminimize", id})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("minimize").empty(); }, 5s));
+    ASSERT_TRUE(ShapeFollowsTheServer());
+    Screenshot("seamless-restore-before.png");
+    harness.Run({"/usr/bin/wmctrl", "-F", "-a", "APP0001 - demo"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("restore").empty(); }, 5s));
+    std::this_thread::sleep_for(100ms);
+    const Json restored = WindowEvents("restore")[0];
+    EXPECT_EQ(restored["handle"], handle);
+    const auto [x, y] = BodyPoint(restored);
+    EXPECT_EQ(harness.PixelAt(x, y), demo::kWindowBodyColour) << "the body of a restored window";
+    Screenshot("seamless-restore-after.png");
+    client->Terminate();
+}
+
+// Making a taskbar window activates it, as the client's own act: the server
+// hears nothing of it, and hears of every activation the user makes.
+TEST_F(SeamlessEndToEnd, OnlyTheUsersActivationsReachTheServer) {
+    Start({"--windows", "16"});
+    ASSERT_TRUE(test::WaitFor([&] { return WindowEvents("create").size() == 16; }, 20s));
+    ASSERT_TRUE(test::WaitFor([&] { return Named("APP0001 - demo 16").has_value(); }, 10s));
+    std::this_thread::sleep_for(1500ms);  // longer than a window manager takes to answer
+    EXPECT_EQ(ReceivedAnyCommand("0010"), 0) << "activations nobody made";
+    const int64_t fifth = WindowEvents("create")[4]["handle"];
+    harness.Run({"/usr/bin/wmctrl", "-F", "-a", "APP0001 - demo 5"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return ReceivedCommands(fifth, "0010") == 1; }, 5s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(ReceivedAnyCommand("0010"), 1);
+    client->Terminate();
+}
+
+// A taskbar window stands (invisibly) where its server window is, and follows it.
+TEST_F(SeamlessEndToEnd, TaskbarWindowsStandWhereTheirServerWindowsAre) {
+    Start({"--move-every-ms", "1000"});
+    ASSERT_TRUE(test::WaitFor([&] { return WindowEvents("move").size() >= 2; }, 20s));
+    auto at = [&](const Json& w) {
+        const auto info = WindowInfo(Named("APP0001 - demo")->id);
+        return info.at("x") == w["left"].get<int>() && info.at("y") == w["top"].get<int>() &&
+               info.at("width") == w["right"].get<int>() - w["left"].get<int>() &&
+               info.at("height") == w["bottom"].get<int>() - w["top"].get<int>();
+    };
+    EXPECT_TRUE(test::WaitFor([&] { return at(WindowEvents("move").back()); }, 3s))
+        << "the taskbar window is not where its server window went";
+    client->Terminate();
+}
+
+// In seamless mode the remote desktop is as large as the local screen.
+TEST_F(SeamlessEndToEnd, TheRemoteDesktopCoversTheScreen) {
+    Start({});
+    ASSERT_TRUE(test::WaitFor([&] { return !harness.TranscriptEvents("active").empty(); }, 20s));
+    const Json active = harness.TranscriptEvents("active")[0];
+    EXPECT_EQ(active["width"], 1280);
+    EXPECT_EQ(active["height"], 800);
+    client->Terminate();
+}
+
+// "Show desktop" hides the session window with every local window; the first
+// activation of a taskbar button brings it back. The window manager offers no
+// way to minimise or move it.
+TEST_F(SeamlessEndToEnd, TheSessionWindowComesBackAfterShowDesktop) {
+    Start({});
+    ASSERT_TRUE(test::WaitFor([&] { return Named("APP0001 - demo").has_value(); }, 20s));
+    ASSERT_TRUE(ShapeFollowsTheServer());
+    const uint32_t session = SessionWindow()->id;
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%x", session);
+    const std::string actions = Output({"/usr/bin/xprop", "-id", id, "_NET_WM_ALLOWED_ACTIONS"});
+    for (const char* action : {"_NET_WM_ACTION_MINIMIZE", "_NET_WM_ACTION_MOVE", "_NET_WM_ACTION_RESIZE"})
+        EXPECT_EQ(actions.find(action), std::string::npos) << action << " in " << actions;
+
+    harness.Run({"/usr/bin/wmctrl", "-k", "on"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowInfo(session).at("viewable"); }, 5s)) << "show desktop left it";
+    harness.Run({"/usr/bin/wmctrl", "-F", "-a", "APP0001 - demo"})->Wait(5s);
+    EXPECT_TRUE(test::WaitFor([&] { return WindowInfo(session).at("viewable") == 1; }, 5s))
+        << "the session window stayed hidden";
+    const auto [x, y] = BodyPoint(WindowEvents("create")[0]);
+    EXPECT_TRUE(test::WaitFor([&] { return harness.PixelAt(x, y) == demo::kWindowBodyColour; }, 5s));
+    Screenshot("seamless-after-show-desktop.png");
+    client->Terminate();
+}
+
+// The window manager's close of the session window (Alt+F4, here asked for as a
+// pager asks it, so the test does not hang on the window manager's key grabs)
+// closes the active server window; the question whether to quit stays for the
+// session's own close.
+TEST_F(SeamlessEndToEnd, ClosingTheSessionWindowClosesTheActiveServerWindow) {
+    Start({"--windows", "2"});
+    ASSERT_TRUE(test::WaitFor([&] { return Named("APP0001 - demo 2").has_value(); }, 20s));
+    const int64_t second = WindowEvents("create")[1]["handle"];
+    harness.Run({"/usr/bin/wmctrl", "-F", "-a", "APP0001 - demo 2"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return ReceivedCommands(second, "0010") == 1; }, 5s));
+    const uint32_t session = SessionWindow()->id;
+    ASSERT_TRUE(test::WaitFor([&] { return ActiveWindow() == session; }, 5s)) << "the session window is not active";
+    harness.Run({"/usr/bin/wmctrl", "-c", ":ACTIVE:"})->Wait(5s);
+    EXPECT_TRUE(test::WaitFor([&] { return ReceivedCommands(second, "0020") == 1; }, 5s)) << "no SML_CMD_CLOSE";
+    EXPECT_TRUE(test::WaitFor([&] { return WindowEvents("destroy").size() == 1; }, 5s));
+    EXPECT_TRUE(harness.MessageBoxes().empty()) << "asked to quit";
+    EXPECT_TRUE(client->Running());
+    client->Terminate();
+}
+
+// Alt+Shift+Space asks the server for the active window's menu; the menu's end
+// is reported when the server's menu goes, not at once.
+TEST_F(SeamlessEndToEnd, AltShiftSpaceOpensTheWindowMenu) {
+    Start({});
+    ASSERT_TRUE(test::WaitFor([&] { return Named("APP0001 - demo").has_value(); }, 20s));
+    const int64_t handle = WindowEvents("create")[0]["handle"];
+    harness.Run({"/usr/bin/wmctrl", "-F", "-a", "APP0001 - demo"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return ReceivedCommands(handle, "0010") == 1; }, 5s));
+    ASSERT_TRUE(test::WaitFor([&] { return ActiveWindow() == SessionWindow()->id; }, 5s));
+    harness.Run({"/usr/bin/xdotool", "key", "alt+shift+space"})->Wait(5s);
+    ASSERT_TRUE(test::WaitFor([&] { return ReceivedCommands(handle, "0001") == 1; }, 5s)) << "no SML_CMD_SYSMENU";
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("menu").empty(); }, 5s));
+    Screenshot("seamless-window-menu.png");
+    EXPECT_EQ(ReceivedCommands(handle, "0002"), 0) << "SML_CMD_MENU_DONE while the menu is open";
+    ASSERT_TRUE(test::WaitFor([&] { return !WindowEvents("menu-close").empty(); }, 10s));
+    EXPECT_TRUE(test::WaitFor([&] { return ReceivedCommands(handle, "0002") == 1; }, 5s)) << "no SML_CMD_MENU_DONE";
+    client->Terminate();
+}
+
+// A server window without a title gets a button labelled with the application's name.
+TEST_F(SeamlessEndToEnd, AWindowWithoutATitleIsNamedAfterTheApplication) {
+    // After the application start: a window of handle 0x7777, in the taskbar, with no title.
+    Start({"--step", "after recv CSML 5A2E07 0400 3s send CSML 3FEE03 7777000000000000 0400 01 00000000 "
+                     "00000000 0000CF16 6400 6400 2C01 F401 00000000"});
+    ASSERT_TRUE(test::WaitFor([&] { return Named("APP0001 - demo").has_value(); }, 20s));
+    EXPECT_TRUE(test::WaitFor([&] { return Named("Notepad").has_value(); }, 10s)) << "no button named after the application";
+    client->Terminate();
+}
+
+// The server shell asks where the notification area is: the answer lies on the
+// screen, at the tray the user sees.
+TEST_F(SeamlessEndToEnd, TheTrayPointIsAtTheVisibleTray) {
+    Start({"--tray", "--step", "after recv CSML 5A2E07 0400 2s send CSML 5A2E07 0108 00000000 00000000 00000000 00"});
+    std::string answer;
+    ASSERT_TRUE(test::WaitFor([&] {
+        for (const std::string& hex : harness.ReceivedOnCsml())
+            if (hex.rfind("5A2E070200", 0) == 0 && hex.size() >= 50) answer = hex;
+        return !answer.empty();
+    }, 20s)) << "no SHELL_TRAY_POINT";
+    const auto bytes = FromHex(answer.substr(42, 8));
+    const int x = static_cast<int16_t>(bytes[0] | (bytes[1] << 8)), y = static_cast<int16_t>(bytes[2] | (bytes[3] << 8));
+    // Where the tray shows the session's own icons.
+    std::vector<std::map<std::string, int>> icons;
+    ASSERT_TRUE(test::WaitFor([&] {
+        icons.clear();
+        std::istringstream ids(Output({"/usr/bin/xdotool", "search", "--onlyvisible", "--classname", "kivtrayicon"}));
+        for (std::string line; std::getline(ids, line);)
+            if (!line.empty()) icons.push_back(WindowInfo(static_cast<uint32_t>(std::stoul(line))));
+        return !icons.empty();
+    }, 10s));
+    int left = INT32_MAX, top = INT32_MAX;
+    for (const auto& icon : icons) {
+        left = std::min(left, icon.at("x"));
+        top = std::min(top, icon.at("y"));
+    }
+    EXPECT_TRUE(x >= 0 && x < 1280 && y >= 0 && y < 800) << x << "," << y;
+    EXPECT_GE(x, left - 100 - 64) << "far left of the tray at " << left;
+    EXPECT_LE(x, left);
+    EXPECT_GE(y, top - 5 - 64) << "far above the tray at " << top;
+    EXPECT_LE(y, top + 64);
     client->Terminate();
 }
 

@@ -23,6 +23,7 @@ struct FakeTaskbar : ITaskbarWindows {
         TIconImage icon;
         bool visible = true;
         bool minimized = false;
+        TRect rect;
     };
 
     void SetEventSink(ITaskbarWindowEvents* s) override { sink = s; }
@@ -44,6 +45,9 @@ struct FakeTaskbar : ITaskbarWindows {
     void SetTitle(TTaskbarHandle window, const std::u16string& title) override {
         titlesSet.push_back(title);
         if (auto it = windows.find(window); it != windows.end()) it->second.title = title;
+    }
+    void SetWindowRect(TTaskbarHandle window, const TRect& rect) override {
+        if (auto it = windows.find(window); it != windows.end()) it->second.rect = rect;
     }
     void ShowTaskbarWindow(TTaskbarHandle window) override {
         if (auto it = windows.find(window); it != windows.end()) it->second.visible = true;

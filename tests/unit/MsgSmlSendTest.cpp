@@ -212,5 +212,69 @@ TEST_F(SmlSend, FreeingTheHandlerDestroysEveryButton) {
     EXPECT_EQ(taskbar.sink, nullptr);
 }
 
+TEST_F(SmlSend, TheActivationAskedForAtCreationIsNotSent) {
+    taskbar.Raise(button, kTaskbarActivate, kActivateActive | kActivateRequested);
+    EXPECT_TRUE(host.sent.empty());
+    EXPECT_EQ(surface.activations, 1);  // the session window still comes forward
+    taskbar.Raise(button, kTaskbarActivate, kActivateActive);
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].command, SML_CMD_ACTIVATE);
+}
+
+TEST_F(SmlSend, CloseActiveWindowClosesTheWindowLastActivated) {
+    EXPECT_FALSE(sml->CloseActiveWindow()) << "nothing was activated yet";
+    Update activated;
+    activated.handle = 0x0102030405060708;
+    activated.flags = SML_ACTIVATE;
+    Deliver(*sml, activated.Bytes());
+    ASSERT_TRUE(sml->CloseActiveWindow());
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].command, SML_CMD_CLOSE);
+    EXPECT_EQ(Sent()[0].serverHandle, 0x0102030405060708);
+    Update parked = activated;
+    parked.flags = SML_MINIMIZE;
+    parked.left = parked.top = -32000;
+    parked.right = -31840;
+    parked.bottom = -31972;
+    Deliver(*sml, parked.Bytes());
+    EXPECT_FALSE(sml->CloseActiveWindow()) << "a minimized window is not active";
+}
+
+TEST_F(SmlSend, TheWindowMenuEndsWhenTheServersMenuGoes) {
+    taskbar.Raise(button, kTaskbarAfterMenuShow);
+    Update menu;
+    menu.handle = 0x9001;
+    menu.style = static_cast<int32_t>(MenuWindowStyle);
+    menu.inTaskbar = 0;
+    Deliver(*sml, menu.Bytes());
+    ASSERT_EQ(Sent().size(), 1u);
+    EXPECT_EQ(Sent()[0].command, SML_CMD_SYSMENU);
+    menu.flags = SML_DESTROY;
+    Deliver(*sml, menu.Bytes());
+    ASSERT_EQ(Sent().size(), 2u);
+    EXPECT_EQ(Sent()[1].command, SML_CMD_MENU_DONE);
+    EXPECT_EQ(Sent()[1].serverHandle, 0x0102030405060708);
+}
+
+TEST(SmlTaskbarWindows, StandWhereTheServerWindowIsAndCarryTheApplicationsNameWhenUntitled) {
+    test::RecordingHost host;
+    test::FakeTaskbar taskbar;
+    TMsgSml sml(host, TSmlPorts{&taskbar, nullptr, nullptr, nullptr});
+    sml.SetApplicationName("Notepad \xe8\xae\xb0");
+    Update u;
+    u.title.clear();
+    Deliver(sml, u.Bytes());
+    EXPECT_EQ(taskbar.Only().title, u"Notepad \u8bb0");
+    EXPECT_EQ(taskbar.Only().rect.x, 100);
+    EXPECT_EQ(taskbar.Only().rect.width, 400);
+    u.left = 300;
+    u.right = 700;
+    u.title = u"Memo";
+    Deliver(sml, u.Bytes());
+    EXPECT_EQ(taskbar.Only().title, u"Memo");
+    EXPECT_EQ(taskbar.Only().rect.x, 300);
+    EXPECT_EQ(taskbar.Only().rect.height, 350);
+}
+
 }  // namespace
 }  // namespace kiv

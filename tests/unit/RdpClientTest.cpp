@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "infra/DebugLog.h"
+#include "launch/CommandLine.h"
 #include "launch/CredentialCodec.h"
 #include "session/ConnectParameters.h"
 #include "session/RdpClient.h"
@@ -302,6 +303,15 @@ TEST_F(ConnectSequence, RedirectionsAudioKeysAndDesktopSize) {
     EXPECT_EQ(Number("DesktopHeight"), 720);
     EXPECT_EQ(Number("ColorDepth"), 24);
     EXPECT_EQ(Names().back(), "Connect");
+}
+
+TEST_F(ConnectSequence, ASeamlessDesktopIsTheLocalScreensSize) {
+    record.ScreenFull = 3;
+    record.Product = 0;
+    ApplySeamlessDesktopSize(record, 1366, 768);
+    Client()->ConnectServer(record);
+    EXPECT_EQ(Number("DesktopWidth"), 1366);
+    EXPECT_EQ(Number("DesktopHeight"), 768);
 }
 
 TEST_F(ConnectSequence, WithoutLevelThreeNothingIsAttempted) {

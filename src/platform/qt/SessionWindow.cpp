@@ -8,7 +8,10 @@
 #include <QRegion>
 #include <QScreen>
 
+#include <xcb/xcb.h>
+
 #include "platform/qt/IconFileReader.h"
+#include "platform/qt/TaskbarWindowX11.h"
 #include "platform/qt/X11Atoms.h"
 
 namespace kiv {
@@ -75,6 +78,7 @@ void TSessionWindow::SetVisible(bool visible) {
     if (visible && skipTaskbar_) {
         (void)winId();
         SetSkipTaskbar(*windowHandle());
+        SetCloseOnlyFunctions(*windowHandle());
     }
     setVisible(visible);
 }
@@ -86,8 +90,15 @@ void TSessionWindow::BringToFront() {
 
 void TSessionWindow::SetToolWindowStyle() {
     skipTaskbar_ = true;
+    // The window covers the screen for the server's windows: the window manager
+    // must not move, resize or minimise it (minimised, nothing would bring the
+    // server's windows back). A toolbar cannot be minimised or maximised, and is
+    // left out of the window manager's task switcher; the Motif hints take moving
+    // and resizing away. Closing stays: it closes the active server window.
+    setAttribute(Qt::WA_X11NetWmWindowTypeToolBar);
     (void)winId();  // the X window must exist before its state is set, and before it is shown
     SetSkipTaskbar(*windowHandle());
+    SetCloseOnlyFunctions(*windowHandle());
 }
 
 bool TSessionWindow::SetApplicationIcon(const std::string& resourceName) {
@@ -105,6 +116,22 @@ bool TSessionWindow::SetApplicationIcon(const std::string& resourceName) {
 void TSessionWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     if (onCloseRequested) onCloseRequested();
+}
+
+bool TSessionWindow::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+    // A window manager drops a window's states when it lets the window go (the
+    // window was mapped anew): once it takes the window again, it is told again.
+    if (skipTaskbar_ && eventType == "xcb_generic_event_t") {
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7F) == XCB_PROPERTY_NOTIFY) {
+            const auto* change = static_cast<const xcb_property_notify_event_t*>(message);
+            if (change->atom == WmStateAtom() && change->state == XCB_PROPERTY_NEW_VALUE && windowHandle()) {
+                SetSkipTaskbar(*windowHandle());
+                SetCloseOnlyFunctions(*windowHandle());
+            }
+        }
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void TSessionWindow::resizeEvent(QResizeEvent* event) {

@@ -23,14 +23,28 @@ public:
     // remove the shape instead).
     static QRegion NothingShown();
 
+    // Asks the window manager to activate the window as a pager would: now when
+    // it manages the window, otherwise as soon as it takes it. The activation that
+    // follows (within a second) is reported as requested, not as the user's.
+    void RequestActivation();
+    // The window manager manages the window.
+    bool Managed() const { return managed_; }
+
 protected:
     bool event(QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
 
 private:
+    void AskNow();
+
     TReport report_;
+    bool managed_ = false;
+    bool activationWanted_ = false;  // asked for before the window manager took the window
+    bool activationAsked_ = false;   // the next activation is the one asked for
+    int askSerial_ = 0;
 };
 
 }  // namespace kiv

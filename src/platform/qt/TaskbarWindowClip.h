@@ -26,6 +26,9 @@ public:
     static QRegion ToRegion(const std::vector<TRect>& region);
 
 private:
+    // The new shape, and a repaint of what it newly takes in.
+    static void Reshape(QWidget& window, const std::vector<TRect>& region);
+
     QPointer<QWidget> session_;
     QPointer<QWidget> ime_;
 };

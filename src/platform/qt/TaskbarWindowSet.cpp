@@ -17,13 +17,6 @@
 
 namespace kiv {
 
-namespace {
-
-// How long activation may take the window manager; only a log line waits on it.
-constexpr std::chrono::milliseconds kActivationTimeout(200);
-
-}  // namespace
-
 QImage ToQImage(const TIconImage& icon) {
     if (icon.width <= 0 || icon.height <= 0 ||
         icon.pixels.size() != static_cast<std::size_t>(icon.width) * static_cast<std::size_t>(icon.height))
@@ -90,6 +83,11 @@ void TQtTaskbarWindows::SetTitle(TTaskbarHandle handle, const std::u16string& ti
     if (TTaskbarWindow* window = Window(handle)) window->setWindowTitle(QString::fromStdU16String(title));
 }
 
+void TQtTaskbarWindows::SetWindowRect(TTaskbarHandle handle, const TRect& rect) {
+    if (rect.width <= 0 || rect.height <= 0) return;
+    if (TTaskbarWindow* window = Window(handle)) window->setGeometry(rect.x, rect.y, rect.width, rect.height);
+}
+
 void TQtTaskbarWindows::ShowTaskbarWindow(TTaskbarHandle handle) {
     if (TTaskbarWindow* window = Window(handle)) window->show();
 }
@@ -126,7 +124,9 @@ bool TQtTaskbarWindows::ForceForegroundWindow(TTaskbarHandle handle) {
     if (window->isMinimized()) window->showNormal();
     if (OnX11() && HaveWindowManager()) {
         if (ActiveWindowId() == static_cast<uint32_t>(window->winId())) return true;
-        return ActivateAsPager(*window->windowHandle(), kActivationTimeout);
+        // The answer comes as the window's activation; nothing waits for it here.
+        window->RequestActivation();
+        return false;
     }
     if (window->isActiveWindow()) return true;
     window->raise();

@@ -27,6 +27,7 @@ public:
     void DestroyTaskbarWindow(TTaskbarHandle window) override;
     bool WindowExists(TTaskbarHandle window) const override;
     void SetTitle(TTaskbarHandle window, const std::u16string& title) override;
+    void SetWindowRect(TTaskbarHandle window, const TRect& rect) override;
     void ShowTaskbarWindow(TTaskbarHandle window) override;
     void HideTaskbarWindow(TTaskbarHandle window) override;
     bool MinimizeTaskbarWindow(TTaskbarHandle window) override;

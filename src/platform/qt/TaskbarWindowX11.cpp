@@ -3,15 +3,12 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-#include <poll.h>
 #include <xcb/xcb.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
-#include <memory>
+#include <map>
 #include <optional>
 #include <set>
 #include <vector>
@@ -33,11 +30,15 @@ xcb_window_t Root(xcb_connection_t* c) {
 }
 
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    // Atoms live as long as the X server: each is asked for once per name.
+    static std::map<std::string, xcb_atom_t> known;
+    if (const auto it = known.find(name); it != known.end()) return it->second;
     xcb_intern_atom_reply_t* reply =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
     if (!reply) return XCB_ATOM_NONE;
     const xcb_atom_t atom = reply->atom;
     std::free(reply);
+    known[name] = atom;
     return atom;
 }
 
@@ -67,34 +68,6 @@ void AskToActivate(xcb_connection_t* c, xcb_window_t root, xcb_window_t window, 
                    reinterpret_cast<const char*>(&event));
 }
 
-struct TConnectionCloser {
-    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
-};
-
-// One more event on the watching connection, or false on the deadline.
-bool NextEvent(xcb_connection_t* c, std::chrono::steady_clock::time_point deadline) {
-    for (;;) {
-        if (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            std::free(event);
-            return true;
-        }
-        if (xcb_connection_has_error(c)) return false;
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return false;
-        pollfd descriptor{xcb_get_file_descriptor(c), POLLIN, 0};
-        const int ready = poll(&descriptor, 1, static_cast<int>(left));
-        if (ready < 0 && errno != EINTR) return false;
-    }
-}
-
-bool WaitUntil(xcb_connection_t* c, std::chrono::milliseconds timeout, const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition())
-        if (!NextEvent(c, deadline)) return condition();
-    return true;
-}
-
 }  // namespace
 
 void SetWindowClass(QWindow& window, const std::string& className) {
@@ -116,36 +89,48 @@ uint32_t ActiveWindowId() {
     return c ? Cardinal(c, Root(c), Atom(c, "_NET_ACTIVE_WINDOW")).value_or(0) : 0;
 }
 
-bool ActivateAsPager(QWindow& window, std::chrono::milliseconds timeout) {
-    xcb_connection_t* qt = QtConnection();
-    if (!qt) return false;
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    xcb_flush(qt);  // the window's map request must reach the server first
-
-    // A connection of its own to watch property changes: Qt reads every event of its own.
-    const char* display = std::getenv("DISPLAY");
-    std::unique_ptr<xcb_connection_t, TConnectionCloser> watch(xcb_connect(display, nullptr));
-    if (xcb_connection_has_error(watch.get())) return false;
-    xcb_connection_t* c = watch.get();
-    const xcb_window_t root = Root(c);
-    const xcb_atom_t wmState = Atom(c, "WM_STATE");
-    const xcb_atom_t active = Atom(c, "_NET_ACTIVE_WINDOW");
-    const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
-    xcb_change_window_attributes(c, root, XCB_CW_EVENT_MASK, &mask);
-    xcb_change_window_attributes(c, id, XCB_CW_EVENT_MASK, &mask);
-
-    // The window manager ignores requests about windows it does not manage yet.
-    WaitUntil(c, timeout, [&] {
-        xcb_get_property_reply_t* reply =
-            xcb_get_property_reply(c, xcb_get_property(c, 0, id, wmState, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
-        const bool managed = reply && reply->type != XCB_ATOM_NONE;
-        std::free(reply);
-        return managed;
-    });
-
-    AskToActivate(c, root, id, active);
+void AskToActivateAsPager(uint32_t windowId) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return;
+    AskToActivate(c, Root(c), windowId, Atom(c, "_NET_ACTIVE_WINDOW"));
     xcb_flush(c);
-    return WaitUntil(c, timeout, [&] { return Cardinal(c, root, active).value_or(0) == id; });
+}
+
+uint32_t WmStateAtom() {
+    xcb_connection_t* c = QtConnection();
+    return c ? Atom(c, "WM_STATE") : 0;
+}
+
+bool ManagedByWindowManager(uint32_t windowId) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return false;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, windowId, Atom(c, "WM_STATE"), XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr);
+    const bool managed = reply && reply->type != XCB_ATOM_NONE;
+    std::free(reply);
+    return managed;
+}
+
+bool WindowViewable(uint32_t windowId) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return true;
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, windowId), nullptr);
+    const bool viewable = !attributes || attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    return viewable;
+}
+
+void SetCloseOnlyFunctions(QWindow& window) {
+    xcb_connection_t* c = QtConnection();
+    if (!c) return;
+    constexpr uint32_t kFunctionsAndDecorations = 1 | 2;
+    constexpr uint32_t kFunctionClose = 32;
+    const uint32_t hints[5] = {kFunctionsAndDecorations, kFunctionClose, 0, 0, 0};
+    const xcb_atom_t motif = Atom(c, "_MOTIF_WM_HINTS");
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, static_cast<xcb_window_t>(window.winId()), motif, motif, 32, 5,
+                        hints);
+    xcb_flush(c);
 }
 
 }  // namespace kiv

@@ -114,6 +114,58 @@ bool ActivateDesktopWindow() {
     return false;
 }
 
+namespace {
+
+// A window's rectangle on the screen while it is mapped and viewable.
+std::optional<TRect> ViewableRect(xcb_connection_t* c, xcb_window_t window) {
+    xcb_get_window_attributes_reply_t* attributes =
+        xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, window), nullptr);
+    const bool viewable = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(attributes);
+    if (!viewable) return std::nullopt;
+    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr);
+    if (!geometry) return std::nullopt;
+    const int width = geometry->width, height = geometry->height;
+    std::free(geometry);
+    xcb_translate_coordinates_reply_t* at =
+        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, Root(c), 0, 0), nullptr);
+    if (!at) return std::nullopt;
+    const TRect rect{at->dst_x, at->dst_y, width, height};
+    std::free(at);
+    return rect;
+}
+
+std::vector<xcb_window_t> Children(xcb_connection_t* c, xcb_window_t window) {
+    std::vector<xcb_window_t> children;
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+    if (!tree) return children;
+    const xcb_window_t* list = xcb_query_tree_children(tree);
+    children.assign(list, list + xcb_query_tree_children_length(tree));
+    std::free(tree);
+    return children;
+}
+
+TRect Unite(const TRect& a, const TRect& b) {
+    const int left = std::min(a.x, b.x), top = std::min(a.y, b.y);
+    const int right = std::max(a.x + a.width, b.x + b.width), bottom = std::max(a.y + a.height, b.y + b.height);
+    return TRect{left, top, right - left, bottom - top};
+}
+
+// The icons a tray embedded (windows that speak XEmbed) under a panel window.
+std::optional<TRect> EmbeddedIcons(xcb_connection_t* c, xcb_window_t panel, int depth) {
+    std::optional<TRect> area;
+    const xcb_atom_t xembed = Atom(c, "_XEMBED_INFO");
+    for (const xcb_window_t child : Children(c, panel)) {
+        std::optional<TRect> found;
+        if (!Values32(c, child, xembed, XCB_GET_PROPERTY_TYPE_ANY).empty()) found = ViewableRect(c, child);
+        else if (depth > 0) found = EmbeddedIcons(c, child, depth - 1);
+        if (found && found->width > 0 && found->height > 0) area = area ? Unite(*area, *found) : *found;
+    }
+    return area;
+}
+
+}  // namespace
+
 std::optional<TRect> SystemTrayRect() {
     xcb_connection_t* c = Connection();
     if (!c) return std::nullopt;
@@ -124,16 +176,31 @@ std::optional<TRect> SystemTrayRect() {
     const xcb_window_t tray = owner->owner;
     std::free(owner);
     if (tray == XCB_WINDOW_NONE) return std::nullopt;
-    xcb_get_geometry_reply_t* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, tray), nullptr);
-    if (!geometry) return std::nullopt;
-    const TRect size{0, 0, geometry->width, geometry->height};
-    std::free(geometry);
-    xcb_translate_coordinates_reply_t* at =
-        xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, tray, Root(c), 0, 0), nullptr);
-    if (!at) return std::nullopt;
-    const TRect rect{at->dst_x, at->dst_y, size.width, size.height};
-    std::free(at);
-    return rect;
+    // A tray that is a window of its own on the screen is the notification area.
+    if (const auto own = ViewableRect(c, tray); own && own->width > 1 && own->height > 1) return own;
+    // Panels own the selection with a hidden window and embed the icons in the
+    // panel: the panel is the viewable window of the same X client (the high
+    // bits of an id name its client), among the top-level windows and the
+    // window manager's frames around them.
+    const uint32_t clientBits = ~xcb_get_setup(c)->resource_id_mask;
+    std::optional<TRect> panelRect;
+    xcb_window_t panel = XCB_WINDOW_NONE;
+    for (const xcb_window_t top : Children(c, Root(c))) {
+        std::vector<xcb_window_t> candidates{top};
+        if ((top & clientBits) != (tray & clientBits)) candidates = Children(c, top);
+        for (const xcb_window_t candidate : candidates) {
+            if ((candidate & clientBits) != (tray & clientBits)) continue;
+            const auto rect = ViewableRect(c, candidate);
+            if (!rect || rect->width <= 1 || rect->height <= 1) continue;
+            if (!panelRect || int64_t{rect->width} * rect->height > int64_t{panelRect->width} * panelRect->height) {
+                panelRect = rect;
+                panel = candidate;
+            }
+        }
+    }
+    if (!panelRect) return std::nullopt;
+    if (const auto icons = EmbeddedIcons(c, panel, 2)) return icons;
+    return panelRect;
 }
 
 }  // namespace kiv

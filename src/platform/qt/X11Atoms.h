@@ -11,7 +11,9 @@ namespace kiv {
 // _NET_WM_STATE_SKIP_TASKBAR and _SKIP_PAGER on a window that is not mapped yet
 // (a mapped window is asked through the window manager).
 void SetSkipTaskbar(QWindow& window);
-// The screen rectangle of the notification area: the owner of _NET_SYSTEM_TRAY_S0.
+// The screen rectangle of the notification area the user sees: the owner of
+// _NET_SYSTEM_TRAY_S0 when it is a viewable window, otherwise the icons embedded
+// in the panel that owns it, or that panel when it holds no icon yet.
 std::optional<TRect> SystemTrayRect();
 // The pointer's buttons 1 and 3 are exchanged (a left-handed mouse).
 bool PointerButtonsSwapped();
