@@ -421,6 +421,22 @@ TEST_F(DemoShell, TypedTextShowsInTheActiveWindowAndWindowsMoveWhenAsked) {
     EXPECT_GT(moves[2].header.RegionSize, 0u) << "the region travels with every move";
 }
 
+TEST_F(DemoShell, AMovesUpdateCanFollowItsRepaintLater) {
+    options.moveEveryMs = 1000;
+    options.moveUpdateAfterMs = 300;
+    TDemoShell& shell = Started();
+    shell.OnReceive("CSML", ClientShell(0x0004, "APP0001"), now);
+    const std::int64_t start = now;
+    out.sent.clear();
+    out.repaints.clear();
+    Advance(shell, start + 1100);
+    EXPECT_FALSE(out.repaints.empty()) << "the window is painted at its new place";
+    EXPECT_TRUE(out.Windows().empty()) << "before its update goes out";
+    Advance(shell, start + 1400);
+    ASSERT_EQ(out.Windows().size(), 1u);
+    EXPECT_EQ(out.Windows()[0].header.Left, desktop.Windows().front().rect.left);
+}
+
 TEST_F(DemoShell, TheCaretFollowsTheTypedTextAndImeTextIsRecorded) {
     options.caret = true;
     options.caretFlags = 0x20;

@@ -18,7 +18,7 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 40;
 // How long an activation asked for may take the window manager.
-constexpr int kActivationAnswerMs = 1000;
+constexpr int kActivationAnswerMs = 2000;
 
 }  // namespace
 

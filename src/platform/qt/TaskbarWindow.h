@@ -25,7 +25,7 @@ public:
 
     // Asks the window manager to activate the window as a pager would: now when
     // it manages the window, otherwise as soon as it takes it. The activation that
-    // follows (within a second) is reported as requested, not as the user's.
+    // follows (within two seconds) is reported as requested, not as the user's.
     void RequestActivation();
     // The window manager manages the window.
     bool Managed() const { return managed_; }

@@ -87,7 +87,7 @@ void TDemoShell::OnConnect(std::int64_t nowMs, int width, int height, std::optio
             windows_.Republish();
             output_.Repaint({0, 0, width, height});
             RecordState("reconnected");
-            if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs);
+            if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs, options_.moveUpdateAfterMs);
             return;
         }
     }
@@ -183,7 +183,7 @@ void TDemoShell::StartShell(std::int64_t nowMs) {
     }
     if (options_.errorInfo) Schedule(nowMs + kErrorInfoCloseMs, TStep::ErrorInfoClose);
     if (options_.logoffAfterMs) Schedule(nowMs + *options_.logoffAfterMs, TStep::Logoff);
-    if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs);
+    if (options_.moveEveryMs) windows_.StartMoving(*options_.moveEveryMs, nowMs, options_.moveUpdateAfterMs);
     if (options_.stressWindows > 0) windows_.StartStress(options_.stressWindows, options_.stressRateHz, nowMs, options_.stressSteps);
     if (options_.folderMessage) output_.Send("CSMT", *options_.folderMessage);
     if (options_.askAddress) output_.Send("CSML", CustomMessage(CUSTOM_SERVER_ADDRESS, ""));

@@ -116,6 +116,8 @@ TServerOptions ParseServerOptions(const std::vector<std::string>& args) {
         {"--windows", [&](const std::string& v) { options.shell.windowsPerApp = ReadInt("--windows", v, 0, 16); }},
         {"--move-every-ms",
          [&](const std::string& v) { options.shell.moveEveryMs = ReadInt("--move-every-ms", v, 10, 600000); }},
+        {"--move-update-after-ms",
+         [&](const std::string& v) { options.shell.moveUpdateAfterMs = ReadInt("--move-update-after-ms", v, 0, 600000); }},
         {"--stress-windows",
          [&](const std::string& v) { options.shell.stressWindows = ReadInt("--stress-windows", v, 1, 1000); }},
         {"--stress-rate", [&](const std::string& v) { options.shell.stressRateHz = ReadInt("--stress-rate", v, 1, 1000); }},
@@ -274,6 +276,8 @@ the server shell (on unless --no-shell; the scenario's rules act beside it):
                           middle-button release (0x208) on an icon deletes it.
   --move-every-ms N       every N ms the oldest visible window moves 16 pixels
                           sideways (bouncing at the desktop's edges)
+  --move-update-after-ms N  a move's window update goes out N ms after its
+                          repaint (a busy server), not right after it
   --stress-windows N      N small windows (no taskbar button, not painted) that
                           all move at --stress-rate HZ (default 20), from the
                           shell's start: a load for the client's clipping

@@ -44,6 +44,7 @@ struct TShellOptions {
     bool menuAtStart = false;  // a popup menu beside the first window
     bool tray = false;         // tray icons for each application's first window
     std::optional<int> moveEveryMs;
+    int moveUpdateAfterMs = 0;  // a move's window update follows its repaint this late
     int stressWindows = 0;
     int stressRateHz = 20;
     int stressSteps = 0;  // the stress windows stop after this many steps; 0: never

@@ -1,6 +1,7 @@
 #include "tools/demo-server/ShellWindows.h"
 
 #include <algorithm>
+#include <utility>
 #include <array>
 #include <cstdio>
 #include <string_view>
@@ -284,20 +285,38 @@ void TShellWindows::MoveTo(TServerWindow& window, TWindowRect rect, bool record)
     if (record) RecordWindow("move", window);
 }
 
-void TShellWindows::StartMoving(int everyMs, std::int64_t nowMs) {
+void TShellWindows::StartMoving(int everyMs, std::int64_t nowMs, int updateAfterMs) {
     moveEveryMs_ = std::max(everyMs, 1);
     moveDueMs_ = nowMs + moveEveryMs_;
+    moveUpdateAfterMs_ = std::max(updateAfterMs, 0);
 }
 
-void TShellWindows::MoveStep() {
+void TShellWindows::MoveStep(std::int64_t nowMs) {
+    PublishMove();  // a late update goes before the next move
     for (TServerWindow& window : desktop_.Windows()) {
         if (window.kind != TWindowKind::Application || window.minimized) continue;
         TWindowRect rect = window.rect;
         if (rect.right + moveDx_ > width_ || rect.left + moveDx_ < 0) moveDx_ = -moveDx_;
         rect.left += moveDx_;
         rect.right += moveDx_;
-        MoveTo(window, rect, true);
-        return;  // the oldest visible application window moves
+        if (moveUpdateAfterMs_ == 0) {
+            MoveTo(window, rect, true);
+            return;  // the oldest visible application window moves
+        }
+        const TWindowRect was = window.rect;
+        window.rect = rect;
+        output_.Repaint(Union(was, rect));
+        movedHandle_ = window.handle;
+        moveUpdateDueMs_ = nowMs + moveUpdateAfterMs_;
+        return;
+    }
+}
+
+void TShellWindows::PublishMove() {
+    const std::int64_t handle = std::exchange(movedHandle_, 0);
+    if (const TServerWindow* window = handle != 0 ? Window(handle) : nullptr) {
+        Publish(*window, SML_CREATE_MOVE);
+        RecordWindow("move", *window);
     }
 }
 
@@ -356,14 +375,16 @@ std::optional<std::int64_t> TShellWindows::NextDueMs() const {
     };
     consider(menuHandle_ != 0, menuDueMs_);
     consider(moveEveryMs_ > 0, moveDueMs_);
+    consider(movedHandle_ != 0, moveUpdateDueMs_);
     consider(stressEveryMs_ > 0, stressDueMs_);
     return next;
 }
 
 void TShellWindows::OnTimer(std::int64_t nowMs) {
     if (menuHandle_ != 0 && nowMs >= menuDueMs_) CloseMenu();
+    if (movedHandle_ != 0 && nowMs >= moveUpdateDueMs_) PublishMove();
     if (moveEveryMs_ > 0 && nowMs >= moveDueMs_) {
-        MoveStep();
+        MoveStep(nowMs);
         // A late tick does not bring a burst of catching-up moves.
         moveDueMs_ = std::max(moveDueMs_ + moveEveryMs_, nowMs + 1);
     }

@@ -52,7 +52,8 @@ public:
     // The menu inside the body of the newest application window.
     void ShowMenuOnNewestWindow(std::int64_t nowMs);
 
-    void StartMoving(int everyMs, std::int64_t nowMs);
+    // updateAfterMs > 0: each move's window update goes out that long after its repaint.
+    void StartMoving(int everyMs, std::int64_t nowMs, int updateAfterMs = 0);
     // `steps` > 0: they stop after that many steps (recorded as "stress-done").
     void StartStress(int windows, int rateHz, std::int64_t nowMs, int steps = 0);
     std::optional<std::int64_t> NextDueMs() const;
@@ -75,7 +76,8 @@ private:
     void Destroy(std::int64_t handle, const char* why);
     void CloseMenu();
     void MoveTo(TServerWindow& window, TWindowRect rect, bool record);
-    void MoveStep();
+    void MoveStep(std::int64_t nowMs);
+    void PublishMove();
     void StressStep();
     void RecordWindow(const char* action, const TServerWindow& window);
 
@@ -92,6 +94,9 @@ private:
     int moveEveryMs_ = 0;
     std::int64_t moveDueMs_ = 0;
     int moveDx_ = 16;
+    int moveUpdateAfterMs_ = 0;
+    std::int64_t movedHandle_ = 0;  // repainted at its new place, its update still to go
+    std::int64_t moveUpdateDueMs_ = 0;
     int stressEveryMs_ = 0;
     std::int64_t stressDueMs_ = 0;
     std::int64_t stressTick_ = 0;
