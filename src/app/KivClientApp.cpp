@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "app/CertificatePromptRecorder.h"
 #include "app/MessageBoxRecorder.h"
 #include "app/MessagePromptRecorder.h"
 
@@ -94,7 +95,15 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
     marker_ = std::make_unique<TPosixClientMarker>();
     window_ = std::make_unique<TSessionWindow>();
     certificatePrompt_ = std::make_unique<TQtCertificatePrompt>(window_.get());
-    control_ = std::make_unique<TFreeRdpControl>(*mainLoop_, *certificatePrompt_);
+    if (const char* log = std::getenv("KIV_TEST_MESSAGE_LOG"); log && *log)
+        certificateRecorder_ = std::make_unique<TCertificatePromptRecorder>(*certificatePrompt_, log);
+    TFreeRdpControlOptions controlOptions;
+    if (const auto localIni = TIniImage::FromFile(programFolder_ / "KivClient.ini"))
+        controlOptions.trustFirstCertificate = localIni->ReadBool("Local Property", "TrustFirstCertificate", false);
+    control_ = std::make_unique<TFreeRdpControl>(
+        *mainLoop_,
+        certificateRecorder_ ? static_cast<ICertificatePrompt&>(*certificateRecorder_) : *certificatePrompt_,
+        controlOptions);
     desktopView_ = new TRemoteDesktopView(control_.get());
     window_->SetContent(desktopView_);
     progress_ = std::make_unique<TStepInfoDialog>(window_.get());  // stays above the session window

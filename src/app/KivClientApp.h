@@ -10,6 +10,7 @@
 
 #include "launch/CommandLine.h"
 #include "launch/KivFile.h"
+#include "ports/CertificatePrompt.h"
 #include "ports/MessageBoxView.h"
 #include "ports/MessagePrompt.h"
 #include "ports/SessionWindowView.h"
@@ -86,6 +87,7 @@ private:
     std::unique_ptr<TPosixClientMarker> marker_;
     std::unique_ptr<TSessionWindow> window_;
     std::unique_ptr<TQtCertificatePrompt> certificatePrompt_;
+    std::unique_ptr<ICertificatePrompt> certificateRecorder_;  // the end-to-end tests' record of every certificate question
     std::unique_ptr<TFreeRdpControl> control_;
     TRemoteDesktopView* desktopView_ = nullptr;  // owned by the window
     TDesktopFrameWidget* frame_ = nullptr;       // owned by the window; none in seamless mode

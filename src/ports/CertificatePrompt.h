@@ -1,6 +1,7 @@
 #pragma once
-// Asks the user about a server certificate the client does not know or that
-// changed since the last connection. Answered on the GUI thread.
+// Asks the user about a server certificate that changed since the last connection,
+// or that is not remembered and does not verify against the system's CA store for
+// the host. Answered on the GUI thread.
 #include <string>
 
 namespace kiv {

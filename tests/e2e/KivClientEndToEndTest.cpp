@@ -5,6 +5,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "infra/TextRules.h"
 #include "launch/CredentialCodec.h"
 #include "support/ClientSessionHarness.h"
 
@@ -71,6 +72,15 @@ TEST_F(KivClientEndToEnd, ReachesTheRunningApplicationAndEndsOnRequest) {
     EXPECT_TRUE(ReceivedStarting(clientInfo)) << "no SHELL_CLIENT_INFO";
     Screenshot("kivclient-running.png");
     EXPECT_TRUE(Boxes().empty());
+    // The demo server's own certificate verifies against no authority: asked about once, with its issuer.
+    const auto asked = harness.CertificateQuestions();
+    const auto listening = harness.TranscriptEvents("listening");
+    ASSERT_EQ(asked.size(), 1u);
+    ASSERT_FALSE(listening.empty());
+    EXPECT_EQ(asked[0]["host"], "127.0.0.1");
+    EXPECT_NE(asked[0]["issuer"].get<std::string>().find("kiv-demo-server"), std::string::npos) << asked[0].dump();
+    EXPECT_EQ(LowerAscii(asked[0]["fingerprint"].get<std::string>()),
+              LowerAscii(listening[0]["certificate_sha256"].get<std::string>()));
 
     test::ChildProcess request({KIVTOOL_PATH, "send-window-message", "WM_MSG_DISCONNECT_DEBUG"}, env);
     EXPECT_EQ(request.Wait(10s), 0);

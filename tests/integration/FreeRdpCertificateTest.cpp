@@ -1,5 +1,7 @@
-// Server certificates: trusted on first use and remembered in the control's own
-// folder; a different one later is a question for the user.
+// Server certificates: one that verifies against no authority of this machine (the
+// demo server's own) is a question on first use, or trusted on first use when the
+// control is told so; the answer is remembered in the control's own folder; a
+// different one later is a question for the user.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -32,21 +34,41 @@ bool ConnectOnce(const DemoServerProcess& server, ControlFixture& f) {
     return connected;
 }
 
-TEST(FreeRdpCertificates, FirstCertificateIsRememberedAndNotAskedAbout) {
-    TempDir shared;
-    const auto configPath = shared.path() / "freerdp";
+TEST(FreeRdpCertificates, AnUnverifiedFirstCertificateIsAskedAboutOrTrustedAndTheAnswerRemembered) {
+    struct Case {
+        const char* name;
+        bool answer;
+        bool trustFirst;
+        size_t questions;
+        bool connects;
+    };
     DemoServerProcess server({});
     ASSERT_TRUE(server.Started()) << server.StartError();
-    {
-        ControlFixture first(false, 10s, configPath);
-        EXPECT_TRUE(ConnectOnce(server, first));
-        EXPECT_TRUE(first.prompt.questions.empty());
-    }
-    // The library's known hosts, in our folder, hold the server's fingerprint.
-    const std::string knownHosts = Lower(ReadFileBytes(configPath / "known_hosts2"));
-    EXPECT_NE(knownHosts.find("127.0.0.1 " + std::to_string(server.Port())), std::string::npos) << knownHosts;
-    EXPECT_NE(knownHosts.find(ServerFingerprint(server)), std::string::npos) << knownHosts;
-    {
+    for (const Case& c : {Case{"asked, yes", true, false, 1, true}, Case{"asked, no", false, false, 1, false},
+                          Case{"trusted on first use", false, true, 0, true}}) {
+        SCOPED_TRACE(c.name);
+        TempDir shared;
+        const auto configPath = shared.path() / "freerdp";
+        {
+            ControlFixture first(c.answer, 10s, configPath, c.trustFirst);
+            EXPECT_EQ(ConnectOnce(server, first), c.connects);
+            ASSERT_EQ(first.prompt.questions.size(), c.questions);
+            if (c.questions == 1) {
+                const TCertificateQuestion& q = first.prompt.questions.front();
+                EXPECT_EQ(q.host, "127.0.0.1");
+                EXPECT_EQ(q.port, server.Port());
+                EXPECT_EQ(Lower(q.fingerprint), ServerFingerprint(server));
+                EXPECT_NE(q.issuer.find("kiv-demo-server"), std::string::npos) << q.issuer;
+                EXPECT_TRUE(q.oldFingerprint.empty());
+            }
+            if (!c.connects) {
+                EXPECT_EQ(first.WaitDisconnected(), 2310);
+            }
+        }
+        // The library's known hosts, in our folder, hold the fingerprint once it was taken.
+        const std::string knownHosts = Lower(ReadFileBytes(configPath / "known_hosts2"));
+        EXPECT_EQ(knownHosts.find(ServerFingerprint(server)) != std::string::npos, c.connects) << knownHosts;
+        if (!c.connects) continue;
         ControlFixture second(false, 10s, configPath);
         EXPECT_TRUE(ConnectOnce(server, second));
         EXPECT_TRUE(second.prompt.questions.empty());
@@ -63,7 +85,7 @@ protected:
         port_ = first->Port();
         oldFingerprint_ = ServerFingerprint(*first);
         {
-            ControlFixture f(false, 10s, configPath_);
+            ControlFixture f(true, 10s, configPath_);
             ASSERT_TRUE(ConnectOnce(*first, f));
         }
         first.reset();

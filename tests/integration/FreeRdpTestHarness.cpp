@@ -44,9 +44,10 @@ std::vector<TBytes> RecordingEvents::DataOn(const std::string& channel) const {
 }
 
 ControlFixture::ControlFixture(bool promptAnswer, std::chrono::milliseconds connectTimeout,
-                               std::filesystem::path config)
+                               std::filesystem::path config, bool trustFirstCertificate)
     : prompt(promptAnswer), configPath(config.empty() ? dir.path() / "freerdp" : config) {
     TFreeRdpControlOptions options;
+    options.trustFirstCertificate = trustFirstCertificate;
     options.configPath = configPath.string();
     options.connectTimeout = connectTimeout;
     options.homeFolder = dir.path().string();

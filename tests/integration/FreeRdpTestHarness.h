@@ -98,7 +98,7 @@ public:
 class ControlFixture {
 public:
     explicit ControlFixture(bool promptAnswer = true, std::chrono::milliseconds connectTimeout = 10s,
-                            std::filesystem::path configPath = {});
+                            std::filesystem::path configPath = {}, bool trustFirstCertificate = false);
     ~ControlFixture();
 
     void ConfigureFor(const std::string& host, int port);

@@ -92,13 +92,19 @@ bool ClientSessionHarness::ReceivedStarting(const std::string& hexPrefix, int co
     return seen >= count;
 }
 
-std::vector<nlohmann::json> ClientSessionHarness::MessageBoxes() const { return MessageBoxesIn(dir_.path()); }
-
 std::vector<nlohmann::json> ClientSessionHarness::MessageBoxesIn(const std::filesystem::path& folder) {
-    std::vector<nlohmann::json> boxes;
+    return Recorded(folder, false);
+}
+
+std::vector<nlohmann::json> ClientSessionHarness::Recorded(const std::filesystem::path& folder, bool certificates) {
+    std::vector<nlohmann::json> lines;
     std::ifstream in(folder / "boxes.jsonl");
-    for (std::string line; std::getline(in, line);) boxes.push_back(nlohmann::json::parse(line));
-    return boxes;
+    for (std::string line; std::getline(in, line);) {
+        nlohmann::json one = nlohmann::json::parse(line);
+        if (one.contains("certificate") == certificates)
+            lines.push_back(certificates ? one["certificate"] : one);
+    }
+    return lines;
 }
 
 std::map<std::string, std::string> ClientSessionHarness::EnvIn(const std::filesystem::path& folder) const {

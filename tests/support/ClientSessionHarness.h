@@ -42,7 +42,10 @@ public:
     std::vector<std::string> ReceivedOnCsml() const;
     // Whether at least `count` of them start with the prefix.
     bool ReceivedStarting(const std::string& hexPrefix, int count = 1) const;
-    std::vector<nlohmann::json> MessageBoxes() const;
+    // What the client recorded: message boxes and questions, and apart from them the
+    // certificate questions ({"host","port","subject","issuer","fingerprint","oldFingerprint"}).
+    std::vector<nlohmann::json> MessageBoxes() const { return Recorded(dir_.path(), false); }
+    std::vector<nlohmann::json> CertificateQuestions() const { return Recorded(dir_.path(), true); }
 
     // Several clients on the one display, each with its folders, settings, log
     // and record of message boxes under a folder of its own.
@@ -57,6 +60,7 @@ public:
     const std::map<std::string, std::string>& Env() const { return env_; }
 
 private:
+    static std::vector<nlohmann::json> Recorded(const std::filesystem::path& folder, bool certificates);
     TempDir dir_;
     DesktopSession desktop_;
     std::map<std::string, std::string> env_;

@@ -98,13 +98,14 @@ TEST_F(QtCertificatePromptTest, ChangedCertificateShowsHostOldAndNewFingerprint)
     EXPECT_FALSE(accepted);
 }
 
-TEST_F(QtCertificatePromptTest, UnknownCertificateShowsHostAndFingerprint) {
+TEST_F(QtCertificatePromptTest, UnknownCertificateShowsHostIssuerAndFingerprint) {
     UseLanguageFile(
         "[TEXT]\nCertChangedCaption=Zertifikat\n"
         "CertChangedInfo=unused %s %s %s\n"
-        "CertUnknownInfo=Erste Verbindung zu %s, Fingerabdruck %s – vertrauen?\n");
+        "CertUnknownInfo=Erste Verbindung zu %s, Aussteller %s, Fingerabdruck %s – vertrauen?\n");
     TCertificateQuestion question;
     question.host = "<b>10.0.0.1</b>";
+    question.issuer = "CN=Self";
     question.fingerprint = "01:02:03";
 
     bool accepted = true;
@@ -112,8 +113,9 @@ TEST_F(QtCertificatePromptTest, UnknownCertificateShowsHostAndFingerprint) {
     ASSERT_TRUE(no.found);
     EXPECT_FALSE(accepted);
     EXPECT_EQ(no.caption, QString("Zertifikat"));
-    EXPECT_EQ(no.text, QString::fromUtf8("Erste Verbindung zu <b>10.0.0.1</b>, Fingerabdruck 01:02:03 – vertrauen?"));
+    EXPECT_EQ(no.text, QString::fromUtf8("Erste Verbindung zu <b>10.0.0.1</b>, Aussteller CN=Self, Fingerabdruck 01:02:03 – vertrauen?"));
     EXPECT_EQ(no.icon, QMessageBox::Question);
+    EXPECT_EQ(no.defaultButton, QMessageBox::No);  // Enter alone does not trust what no authority vouches for
 
     const TShownBox yes = AnswerWith([&] { return prompt.AcceptCertificate(question); }, QMessageBox::Yes, &accepted);
     ASSERT_TRUE(yes.found);
@@ -126,6 +128,9 @@ TEST_F(QtCertificatePromptTest, ShippedLanguageFilesFillTheirTexts) {
     question.host = "demo.test";
     question.fingerprint = "CD:EF";
     question.oldFingerprint = "AB:01";
+    TCertificateQuestion unknown = question;
+    unknown.oldFingerprint.clear();
+    unknown.issuer = "CN=Issuer";
     for (uint16_t language : {uint16_t{1033}, uint16_t{2052}}) {
         TLanguageStyle shipped(resources, resources / "Resource.ini", language);
         ASSERT_TRUE(shipped.HasLanguageFile()) << language;
@@ -137,6 +142,12 @@ TEST_F(QtCertificatePromptTest, ShippedLanguageFilesFillTheirTexts) {
         const qsizetype now = text.indexOf("CD:EF");
         EXPECT_TRUE(host >= 0 && old > host && now > old) << text.toStdString();
         EXPECT_FALSE(text.contains("%s"));
+        const QString first = TQtCertificatePrompt::TextFor(unknown);
+        const qsizetype issuer = first.indexOf("CN=Issuer");
+        EXPECT_TRUE(first.indexOf("demo.test") >= 0 && issuer > first.indexOf("demo.test") &&
+                    first.indexOf("CD:EF") > issuer)
+            << first.toStdString();
+        EXPECT_FALSE(first.contains("%s"));
         EXPECT_FALSE(TQtCertificatePrompt::CaptionFor(question).isEmpty());
         EXPECT_EQ(TQtCertificatePrompt::CaptionFor(question).toUtf8().toStdString(),
                   shipped.GetText("CertChangedCaption"));
@@ -148,8 +159,10 @@ TEST_F(QtCertificatePromptTest, WithoutLanguageTextsTheHostAndFingerprintStillSh
     TCertificateQuestion question;
     question.host = "bare.test";
     question.fingerprint = "99:88";
+    question.issuer = "CN=Bare";
     const QString text = TQtCertificatePrompt::TextFor(question);
     EXPECT_TRUE(text.contains("bare.test"));
+    EXPECT_TRUE(text.contains("CN=Bare"));
     EXPECT_TRUE(text.contains("99:88"));
 }
 

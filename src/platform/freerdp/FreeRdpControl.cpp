@@ -64,6 +64,7 @@ void TFreeRdpControl::Connect() {
         session_ = std::make_unique<TFreeRdpSession>(PlanRdpConnection(settings_, environment), options_.connectTimeout,
                                                      loop_, static_cast<ISessionObserver&>(*this));
         session_->EnableDisplayControl(options_.displayControl);
+        session_->TrustFirstCertificate(options_.trustFirstCertificate);
         session_->Start();
     } catch (const std::exception& e) {
         if (DebugSwitches[dmMain]) WriteLog(std::string("[TFreeRdpControl.Connect]Exception:") + e.what());

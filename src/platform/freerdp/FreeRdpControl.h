@@ -30,6 +30,10 @@ struct TFreeRdpControlOptions {
     std::string homeFolder;  // shared as drive "home" with drive redirection; default $HOME
     // Ask for the display-control channel, so the desktop can follow the view's size.
     bool displayControl = false;
+    // A certificate that does not verify against the system's CA store and is not
+    // remembered yet is remembered without a question ("KivClient.ini" of managed
+    // machines); otherwise the user is asked and the answer is remembered.
+    bool trustFirstCertificate = false;
 };
 
 class TFreeRdpControl final : public IRemoteDesktopControl,

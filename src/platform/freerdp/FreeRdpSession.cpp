@@ -354,14 +354,34 @@ BOOL TFreeRdpSession::OnPostConnect(freerdp* instance) {
 
 void TFreeRdpSession::OnPostDisconnect(freerdp* instance) { display_.Detach(instance); }
 
-DWORD TFreeRdpSession::OnVerifyCertificate(const char* host, UINT16 port, const char* subject, const char*,
+DWORD TFreeRdpSession::OnVerifyCertificate(const char* host, UINT16 port, const char* subject, const char* issuer,
                                            const char* fingerprint, DWORD flags) {
     certificateSeen_ = true;
-    // Trust on first use: the library remembers the certificate in the known hosts
-    // under our configuration folder, and a different one later is a question.
+    // The library asks only about a certificate that neither verifies against the
+    // system's CA store for this host nor is remembered in the known hosts under our
+    // configuration folder. The user decides (managed machines may trust it on first
+    // use); an accepted one is remembered there, and a different one later is the
+    // changed-certificate question.
+    bool accepted = true;
+    if (!trustFirstCertificate_) {
+        TCertificateQuestion question;
+        question.host = Text(host);
+        question.port = port;
+        question.subject = Text(subject);
+        question.issuer = Text(issuer);
+        question.fingerprint = Text(fingerprint);
+        watchdog_.Pause();
+        accepted = certificates_.Ask(question, poster_);
+        watchdog_.Resume();
+    }
     if (DebugSwitches[dmMain])
         WriteLog("[TFreeRdpSession.VerifyCertificate]" + Text(host) + ":" + std::to_string(port) + " " +
-                 Text(subject) + " " + Text(fingerprint) + " flags=" + Hex(flags) + " remembered");
+                 Text(subject) + " " + Text(fingerprint) + " flags=" + Hex(flags) +
+                 (!accepted ? " refused" : trustFirstCertificate_ ? " trusted on first use, remembered" : " accepted, remembered"));
+    if (!accepted) {
+        certificateRefused_ = true;
+        return 0;
+    }
     return 1;
 }
 

@@ -49,6 +49,8 @@ public:
     TFreeRdpDisplay& Display() { return display_; }
     // Before Start: offer the server to change the desktop size while the session runs.
     void EnableDisplayControl(bool enabled) { displayControlEnabled_ = enabled; }
+    // Before Start: remember an unverified first certificate without asking.
+    void TrustFirstCertificate(bool trusted) { trustFirstCertificate_ = trusted; }
     bool RequestDesktopSize(int32_t width, int32_t height) { return displayControl_.RequestSize(width, height); }
 
     // The library's callbacks, reached through the context.
@@ -96,6 +98,7 @@ private:
     std::atomic<bool> localRequest_{false};
     std::atomic<bool> finished_{false};
     // Facts gathered on the worker thread.
+    bool trustFirstCertificate_ = false;
     std::atomic<bool> certificateSeen_{false};
     std::atomic<bool> certificateRefused_{false};
     std::atomic<bool> sessionLive_{false};

@@ -34,11 +34,14 @@ QString TQtCertificatePrompt::TextFor(const TCertificateQuestion& question) {
                       {std::string_view(question.host), std::string_view(question.oldFingerprint),
                        std::string_view(question.fingerprint)});
     } else {
+        // Asked only when no authority this machine trusts vouches for the certificate:
+        // who issued it is part of what the user checks.
         text = Format(LanguageText("CertUnknownInfo"),
-                      {std::string_view(question.host), std::string_view(question.fingerprint)});
+                      {std::string_view(question.host), std::string_view(question.issuer),
+                       std::string_view(question.fingerprint)});
     }
     // Without a language file the user still has to see what is being asked about.
-    if (text.empty()) text = question.host + "\n" + question.fingerprint;
+    if (text.empty()) text = question.host + "\n" + question.issuer + "\n" + question.fingerprint;
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -48,8 +51,9 @@ bool TQtCertificatePrompt::AcceptCertificate(const TCertificateQuestion& questio
     box.setObjectName(kBoxObjectName);
     // Host names come from connection files: never let one be read as markup.
     box.setTextFormat(Qt::PlainText);
-    // A changed certificate may mean someone is in the middle: Enter alone must not accept it.
-    box.setDefaultButton(IsChanged(question) ? QMessageBox::No : QMessageBox::Yes);
+    // Neither a changed certificate nor one no authority vouches for is accepted by
+    // Enter alone: either may mean someone is in the middle.
+    box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }
