@@ -57,8 +57,18 @@ void TChannelRouter::OnChannelReceivedData(const std::string& chanName, const TB
     }
 }
 
+TChannelRouter::~TChannelRouter() {
+    if (!DebugSwitches[dmMain]) return;
+    std::string line = "[TChannelRouter]messages received:";
+    for (const TChannelFamily family : {TChannelFamily::Shell, TChannelFamily::Seamless, TChannelFamily::Tray,
+                                        TChannelFamily::Custom, TChannelFamily::Folder, TChannelFamily::Dropped})
+        line += " " + std::string(FamilyName(family)) + "=" + std::to_string(Received(family));
+    WriteLog(line);
+}
+
 void TChannelRouter::Route(const std::string& chanName, const TBytes& data) {
     const TRoute route = RouteOf(chanName, data);
+    ++received_[static_cast<std::size_t>(route.family)];
     if (route.family == TChannelFamily::Dropped) return;
     if (route.family == TChannelFamily::Folder) {
         if (handlers_.folder) handlers_.folder->OnFolderData(chanName, data);

@@ -3,6 +3,7 @@
 // chain down to the remote-desktop wrapper. Unknown or misplaced payloads are
 // dropped without a word: the server shell may speak families this client does
 // not know.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,17 +44,28 @@ public:
         std::function<void(const uint8_t* buffer, int32_t len)> custom;  // ProcessCustomMsg
     };
 
+    TChannelRouter() = default;
+    TChannelRouter(const TChannelRouter&) = delete;
+    TChannelRouter& operator=(const TChannelRouter&) = delete;
+    // Logs the counts of the messages received, per family (switch Main): what a
+    // long run compares with what the server says it sent.
+    ~TChannelRouter();
+
     void SetHandlers(THandlers handlers) { handlers_ = std::move(handlers); }
     void SetRdpClient(TRdpClient* client) { rdpClient_ = client; }
 
     void OnChannelReceivedData(const std::string& chanName, const TBytes& data);
     void OnChannelSendData(const std::string& chanName, const TBytes& data);
 
+    // Messages received so far, indexed by TChannelFamily (Dropped last).
+    uint64_t Received(TChannelFamily family) const { return received_[static_cast<std::size_t>(family)]; }
+
 private:
     void Route(const std::string& chanName, const TBytes& data);
 
     THandlers handlers_;
     TRdpClient* rdpClient_ = nullptr;
+    std::array<uint64_t, 6> received_{};
 };
 
 }  // namespace kiv

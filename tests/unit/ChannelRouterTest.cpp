@@ -67,6 +67,9 @@ TEST_F(Router, FamiliesReachTheirHandlersOnBothMessageChannels) {
     EXPECT_EQ(customLens, std::vector<int32_t>{1032});
     ASSERT_EQ(folder.got.size(), 1u);
     EXPECT_EQ(folder.got[0].second.size(), 9u);  // whole and unchanged
+    for (const TChannelFamily family : {TChannelFamily::Shell, TChannelFamily::Seamless, TChannelFamily::Tray,
+                                        TChannelFamily::Custom, TChannelFamily::Folder})
+        EXPECT_EQ(router.Received(family), 1u) << FamilyName(family);
 }
 
 TEST_F(Router, MisplacedOrUnknownPayloadsAreDropped) {
@@ -83,6 +86,8 @@ TEST_F(Router, MisplacedOrUnknownPayloadsAreDropped) {
     EXPECT_TRUE(folder.got.empty());
     EXPECT_EQ(RouteOf("CSMT", Payload(kSmlSignature, 40)).family, TChannelFamily::Dropped);
     EXPECT_EQ(RouteOf("CSMP", Payload(kTraySignature, 40)).family, TChannelFamily::Tray);
+    EXPECT_EQ(router.Received(TChannelFamily::Dropped), 6u);  // counted, for the soak's comparison
+    EXPECT_EQ(router.Received(TChannelFamily::Seamless), 0u);
 }
 
 TEST_F(Router, AMissingHandlerDropsItsFamily) {
