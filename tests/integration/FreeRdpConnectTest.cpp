@@ -45,11 +45,15 @@ TEST(FreeRdpConnect, ServerSeesTheChannelsWithTheirOptions) {
 TEST(FreeRdpConnect, ConnectPausesEndWhenTheServerAnswers) {
     DemoServerProcess server({});
     ASSERT_TRUE(server.Started()) << server.StartError();
-    ControlFixture f;
-    f.ConfigureFor("127.0.0.1", server.Port());
+    // A server that answers before the library's first pause leaves nothing to
+    // cut short, so the pauses are counted over a few connections.
     const uint64_t before = ConnectPausesCutShort();
-    f.control->Connect();
-    ASSERT_TRUE(f.WaitConnected());
+    for (int attempt = 0; attempt < 5 && ConnectPausesCutShort() == before; ++attempt) {
+        ControlFixture f;
+        f.ConfigureFor("127.0.0.1", server.Port());
+        f.control->Connect();
+        ASSERT_TRUE(f.WaitConnected());
+    }
     EXPECT_GT(ConnectPausesCutShort(), before);
 }
 
