@@ -77,6 +77,17 @@ BOOL ReconnectPauseThunk(freerdp* instance) { return SessionOf(instance)->KeepRe
 
 std::string Text(const char* text) { return text ? text : ""; }
 
+TCertificateQuestion CertificateQuestion(const char* host, UINT16 port, const char* subject, const char* issuer,
+                                         const char* fingerprint) {
+    TCertificateQuestion question;
+    question.host = Text(host);
+    question.port = port;
+    question.subject = Text(subject);
+    question.issuer = Text(issuer);
+    question.fingerprint = Text(fingerprint);
+    return question;
+}
+
 std::string Hex(uint32_t value) {
     char buffer[16];
     std::snprintf(buffer, sizeof buffer, "%08X", value);
@@ -354,6 +365,14 @@ BOOL TFreeRdpSession::OnPostConnect(freerdp* instance) {
 
 void TFreeRdpSession::OnPostDisconnect(freerdp* instance) { display_.Detach(instance); }
 
+// The connect watchdog does not count the time the user takes to answer.
+bool TFreeRdpSession::AskAboutCertificate(const TCertificateQuestion& question) {
+    watchdog_.Pause();
+    const bool accepted = certificates_.Ask(question, poster_);
+    watchdog_.Resume();
+    return accepted;
+}
+
 DWORD TFreeRdpSession::OnVerifyCertificate(const char* host, UINT16 port, const char* subject, const char* issuer,
                                            const char* fingerprint, DWORD flags) {
     certificateSeen_ = true;
@@ -362,18 +381,8 @@ DWORD TFreeRdpSession::OnVerifyCertificate(const char* host, UINT16 port, const 
     // configuration folder. The user decides (managed machines may trust it on first
     // use); an accepted one is remembered there, and a different one later is the
     // changed-certificate question.
-    bool accepted = true;
-    if (!trustFirstCertificate_) {
-        TCertificateQuestion question;
-        question.host = Text(host);
-        question.port = port;
-        question.subject = Text(subject);
-        question.issuer = Text(issuer);
-        question.fingerprint = Text(fingerprint);
-        watchdog_.Pause();
-        accepted = certificates_.Ask(question, poster_);
-        watchdog_.Resume();
-    }
+    const bool accepted =
+        trustFirstCertificate_ || AskAboutCertificate(CertificateQuestion(host, port, subject, issuer, fingerprint));
     if (DebugSwitches[dmMain])
         WriteLog("[TFreeRdpSession.VerifyCertificate]" + Text(host) + ":" + std::to_string(port) + " " +
                  Text(subject) + " " + Text(fingerprint) + " flags=" + Hex(flags) +
@@ -389,16 +398,9 @@ DWORD TFreeRdpSession::OnVerifyChangedCertificate(const char* host, UINT16 port,
                                                   const char* issuer, const char* fingerprint,
                                                   const char* oldFingerprint, DWORD flags) {
     certificateSeen_ = true;
-    TCertificateQuestion question;
-    question.host = Text(host);
-    question.port = port;
-    question.subject = Text(subject);
-    question.issuer = Text(issuer);
-    question.fingerprint = Text(fingerprint);
+    TCertificateQuestion question = CertificateQuestion(host, port, subject, issuer, fingerprint);
     question.oldFingerprint = Text(oldFingerprint);
-    watchdog_.Pause();
-    const bool accepted = certificates_.Ask(question, poster_);
-    watchdog_.Resume();
+    const bool accepted = AskAboutCertificate(question);
     if (DebugSwitches[dmMain])
         WriteLog("[TFreeRdpSession.VerifyChangedCertificate]" + question.host + ":" + std::to_string(port) + " " +
                  question.fingerprint + " was " + question.oldFingerprint + " flags=" + Hex(flags) +

@@ -57,6 +57,7 @@ public:
     BOOL OnPreConnect(freerdp* instance);
     BOOL OnPostConnect(freerdp* instance);
     void OnPostDisconnect(freerdp* instance);
+    bool AskAboutCertificate(const TCertificateQuestion& question);
     DWORD OnVerifyCertificate(const char* host, UINT16 port, const char* subject, const char* issuer,
                               const char* fingerprint, DWORD flags);
     DWORD OnVerifyChangedCertificate(const char* host, UINT16 port, const char* subject, const char* issuer,
