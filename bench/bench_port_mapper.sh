@@ -17,14 +17,7 @@ TRIPS=2000
 [ -x "$BIN" ] || { echo "bench: build $BIN first (cmake --build build --target bench_tunnel)" >&2; exit 1; }
 command -v socat >/dev/null || { echo "bench: socat is not installed" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/children.sh
 
 free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 wait_port() {

@@ -19,14 +19,7 @@ for bin in "$SERVER" "$CLIENT"; do
 done
 command -v Xvfb >/dev/null || { echo "bench: Xvfb is not installed" >&2; exit 1; }
 
-work="$(mktemp -d)"
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/lib/children.sh
 
 ticks=$(getconf CLK_TCK)
 # User plus system time of a process, in clock ticks.
