@@ -20,6 +20,7 @@ done
 command -v Xvfb >/dev/null || { echo "bench: Xvfb is not installed" >&2; exit 1; }
 
 source scripts/lib/children.sh
+source scripts/lib/certificate.sh
 
 ticks=$(getconf CLK_TCK)
 # User plus system time of a process, in clock ticks.
@@ -53,6 +54,7 @@ for count in $COUNTS; do
   "$CLIENT" "$work/bench.kiv" >"$work/client-$count.log" 2>&1 &
   client=$!
   pids+=("$client")
+  answer_certificate_question "$client"
   # Measure once the stress windows are moving.
   for _ in $(seq 100); do grep -q '"event":"stress"' "$transcript" 2>/dev/null && break; sleep 0.1; done
   sleep 1

@@ -6,6 +6,7 @@
 # a few seconds. Everything lands in the folder printed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib/certificate.sh
 bash scripts/setup.sh
 
 out="${KIV_DEMO_OUT:-$PWD/out/demo-$(date +%Y%m%d-%H%M%S)}"
@@ -41,6 +42,7 @@ client=$!
 pids+=("$client")
 
 if [ "$headless" = 1 ]; then
+  answer_certificate_question "$client"
   sleep 6
   import -window root "$out/screenshot.png" || true
   ./build/bin/kivtool send-window-message --pid "$client" WM_MSG_DISCONNECT_DEBUG >/dev/null || true
