@@ -45,6 +45,8 @@ read -r -t 20 number <&"$displayfd"
 export DISPLAY=":$number"
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/run"
 export KIV_MACHINE_SETTINGS="$work/registry.ini" LANG=en_US.UTF-8
+# Answers the question about the demo server's own certificate, as xfreerdp's /cert:ignore does.
+export KIV_TEST_MESSAGE_LOG="$work/boxes.jsonl"
 mkdir -p "$HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 : >"$KIV_MACHINE_SETTINGS"
 openbox >"$work/openbox.log" 2>&1 &
