@@ -324,12 +324,14 @@ void TKivClientApp::Shutdown() {
     if (form_) form_->Shutdown();
     commands_.reset();
     windowMenuKey_.reset();
-    form_.reset();  // before the taskbar windows it owns records of
-    progress_.reset();
     // The view (the window's) shows the control's frames: it lets go of the
     // control before the control goes; the window itself lives on a little.
     if (desktopView_) desktopView_->SetDisplay(nullptr);
+    // Ending the control waits for the connection's close, while the form's
+    // traffic meter still counts.
     control_.reset();
+    form_.reset();  // before the taskbar windows it owns records of
+    progress_.reset();
     marker_->Close();
 }
 

@@ -64,8 +64,9 @@ TCltNetSpd::~TCltNetSpd() {
         ports_.interception->RemoveHook();
         if (DebugSwitches[dmSpeed]) {
             const TKernelTrafficCounts kernel = ports_.interception->KernelCounts();
-            WriteLog(Format("[TCltNetSpd]counted sent %d received %d; the kernel's count sent %d received %d (%d sockets)",
-                            {SentTotal(), ReceivedTotal(), kernel.sent, kernel.received, int64_t{kernel.sockets}}));
+            WriteLog(Format("[TCltNetSpd]counted sent %d received %d; the kernel's count sent %d received %d (%d sockets, %d reset)",
+                            {SentTotal(), ReceivedTotal(), kernel.sent, kernel.received, int64_t{kernel.sockets},
+                             int64_t{kernel.resets}}));
         }
     }
     if (statusBlock_) {

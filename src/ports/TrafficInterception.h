@@ -20,6 +20,9 @@ struct TKernelTrafficCounts {
     int64_t sent = 0;
     int64_t received = 0;
     int sockets = 0;
+    // Sockets the peer reset: what they still held to send was thrown away, so
+    // the kernel sent less than the program handed it.
+    int resets = 0;
 };
 
 class ITrafficInterception {

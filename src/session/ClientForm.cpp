@@ -658,7 +658,8 @@ void TfrmClientForm::Shutdown() {
         msgSml_.reset();
         msgShell_.reset();
         rdpClient_.reset();
-        netSpd_.reset();
+        // The traffic meter stays until the form goes: the connection's last
+        // bytes (its goodbye, the TLS close) are still to be counted.
         pendingLaunches_.clear();
         delayed_.clear();
     } catch (...) {

@@ -213,4 +213,32 @@ TEST(SocketInterposer, TheKernelCountsWhatTheMeterCounted) {
 }
 
 }  // namespace
+// Shut down by us and then closed by the peer, or reset by the peer: the kernel
+// leaves both CLOSED, and only the first has a FIN in its count.
+TEST(SocketInterposer, TheKernelCountsConnectionsHoweverTheyEnded) {
+    Sums sums;
+    ASSERT_TRUE(TSocketInterposer::Instance().InstallHook(sums, true));
+    {
+        test::LoopbackTcpPair finished, reset;
+        send(finished.a, buffer, 100, 0);
+        shutdown(finished.a, SHUT_WR);
+        recv(finished.b, buffer, 100, MSG_WAITALL);
+        send(finished.b, buffer, 7, 0);
+        close(finished.b);
+        finished.b = open("/dev/null", O_RDONLY);
+        recv(finished.a, buffer, 7, MSG_WAITALL);
+
+        send(reset.a, buffer, 50, 0);
+        const linger abort{1, 0};
+        setsockopt(reset.b, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        close(reset.b);  // with the 50 bytes unread
+        reset.b = open("/dev/null", O_RDONLY);
+    }
+    TSocketInterposer::Instance().RemoveHook();
+    const TKernelTrafficCounts kernel = TSocketInterposer::Instance().KernelCounts();
+    EXPECT_EQ(kernel.resets, 1);
+    EXPECT_EQ(kernel.sent, sums.sent.load());
+    EXPECT_EQ(kernel.received, sums.received.load());
+}
+
 }  // namespace kiv

@@ -40,7 +40,7 @@ std::atomic<ITrafficCounter*> Counter{nullptr};
 std::atomic<int> InFlight{0};  // wrappers inside the counter right now
 std::atomic<bool> KernelCheck{false};
 std::atomic<int64_t> KernelSentClosed{0}, KernelReceivedClosed{0};
-std::atomic<int> KernelSocketsClosed{0};
+std::atomic<int> KernelSocketsClosed{0}, KernelResetsClosed{0};
 std::atomic<int64_t> UnixSent{0}, UnixReceived{0};
 
 // A function of the next object in the lookup order (the C library), resolved
@@ -193,7 +193,13 @@ void ForgetPassedDescriptors(const msghdr* message) {
 // the data bytes transmitted, less retransmissions, plus those not sent yet.
 // Received: the sequence space taken in, less what is still unread, less the
 // peer's FIN when it came (it takes a sequence number, not a byte).
-bool KernelCountsOf(int fd, int64_t& sent, int64_t& received) {
+struct TSocketCounts {
+    int64_t sent = 0;
+    int64_t received = 0;
+    bool reset = false;
+};
+
+bool KernelCountsOf(int fd, TSocketCounts& counts) {
     tcp_info info{};
     socklen_t size = sizeof info;
     if (getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0 ||
@@ -202,12 +208,21 @@ bool KernelCountsOf(int fd, int64_t& sent, int64_t& received) {
     int notSent = 0, unread = 0;
     if (ioctl(fd, SIOCOUTQNSD, &notSent) != 0) notSent = 0;
     if (ioctl(fd, SIOCINQ, &unread) != 0) unread = 0;
-    // The kernel's TCP states in which the peer's FIN has arrived: TIME_WAIT,
-    // CLOSE_WAIT, LAST_ACK, CLOSING (<netinet/tcp.h> names them, but clashes with <linux/tcp.h>).
+    // The kernel's TCP states (<netinet/tcp.h> names them, but clashes with
+    // <linux/tcp.h>). The peer's FIN has arrived in TIME_WAIT, CLOSE_WAIT,
+    // LAST_ACK and CLOSING. A socket shut down by us that then hears the peer's
+    // FIN is left CLOSED, as is one the peer reset: only the reset leaves an
+    // error behind (read here on a connection that is over anyway).
     const uint8_t state = info.tcpi_state;
-    const bool finReceived = state == 6 || state == 8 || state == 9 || state == 11;
-    sent = static_cast<int64_t>(info.tcpi_bytes_sent - info.tcpi_bytes_retrans) + notSent;
-    received = static_cast<int64_t>(info.tcpi_bytes_received) - unread - (finReceived ? 1 : 0);
+    bool finReceived = state == 6 || state == 8 || state == 9 || state == 11;
+    if (state == 7) {
+        int error = 0;
+        socklen_t errorSize = sizeof error;
+        counts.reset = getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &errorSize) == 0 && error != 0;
+        finReceived = !counts.reset;
+    }
+    counts.sent = static_cast<int64_t>(info.tcpi_bytes_sent - info.tcpi_bytes_retrans) + notSent;
+    counts.received = static_cast<int64_t>(info.tcpi_bytes_received) - unread - (finReceived ? 1 : 0);
     return true;
 }
 
@@ -216,11 +231,12 @@ void RecordKernelCountsAtClose(int fd) {
         FdClass[fd].load(std::memory_order_relaxed) != kInet)
         return;
     const int savedErrno = errno;
-    int64_t sent = 0, received = 0;
-    if (KernelCountsOf(fd, sent, received)) {
-        KernelSentClosed.fetch_add(sent, std::memory_order_relaxed);
-        KernelReceivedClosed.fetch_add(received, std::memory_order_relaxed);
+    TSocketCounts counts;
+    if (KernelCountsOf(fd, counts)) {
+        KernelSentClosed.fetch_add(counts.sent, std::memory_order_relaxed);
+        KernelReceivedClosed.fetch_add(counts.received, std::memory_order_relaxed);
         KernelSocketsClosed.fetch_add(1, std::memory_order_relaxed);
+        if (counts.reset) KernelResetsClosed.fetch_add(1, std::memory_order_relaxed);
     }
     errno = savedErrno;
 }
@@ -249,6 +265,7 @@ bool TSocketInterposer::InstallHook(ITrafficCounter& counter, bool kernelCheck) 
     KernelSentClosed = 0;
     KernelReceivedClosed = 0;
     KernelSocketsClosed = 0;
+    KernelResetsClosed = 0;
     Counter.store(&counter, std::memory_order_seq_cst);
     return true;
 }
@@ -273,15 +290,17 @@ void TSocketInterposer::Revalidate() {
 }
 
 TKernelTrafficCounts TSocketInterposer::KernelCounts() {
-    TKernelTrafficCounts counts{KernelSentClosed.load(), KernelReceivedClosed.load(), KernelSocketsClosed.load()};
+    TKernelTrafficCounts counts{KernelSentClosed.load(), KernelReceivedClosed.load(), KernelSocketsClosed.load(),
+                                KernelResetsClosed.load()};
     const int highest = HighestSocketFd.load(std::memory_order_relaxed);
     for (int fd = 0; fd <= highest && fd < kTableSize; ++fd) {
         if (FdClass[fd].load(std::memory_order_relaxed) != kInet) continue;
-        int64_t sent = 0, received = 0;
-        if (!KernelCountsOf(fd, sent, received)) continue;
-        counts.sent += sent;
-        counts.received += received;
+        TSocketCounts open;
+        if (!KernelCountsOf(fd, open)) continue;
+        counts.sent += open.sent;
+        counts.received += open.received;
         ++counts.sockets;
+        if (open.reset) ++counts.resets;
     }
     return counts;
 }
