@@ -132,6 +132,7 @@ const std::vector<TLanguageKey>& LanguageKeys() {
         // The question about the server's certificate (trust on first use).
         {"TEXT", "CertChangedCaption"},
         {"TEXT", "CertChangedInfo", "%s%s%s"},  // host, remembered fingerprint, new fingerprint
+        {"TEXT", "CertUnknownCaption"},
         {"TEXT", "CertUnknownInfo", "%s%s%s"},  // host, issuer, fingerprint
 
         // Dialog font, the character set announced to the server, the banner.

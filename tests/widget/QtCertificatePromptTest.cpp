@@ -100,7 +100,7 @@ TEST_F(QtCertificatePromptTest, ChangedCertificateShowsHostOldAndNewFingerprint)
 
 TEST_F(QtCertificatePromptTest, UnknownCertificateShowsHostIssuerAndFingerprint) {
     UseLanguageFile(
-        "[TEXT]\nCertChangedCaption=Zertifikat\n"
+        "[TEXT]\nCertChangedCaption=unused\nCertUnknownCaption=Zertifikat\n"
         "CertChangedInfo=unused %s %s %s\n"
         "CertUnknownInfo=Erste Verbindung zu %s, Aussteller %s, Fingerabdruck %s – vertrauen?\n");
     TCertificateQuestion question;
@@ -151,6 +151,8 @@ TEST_F(QtCertificatePromptTest, ShippedLanguageFilesFillTheirTexts) {
         EXPECT_FALSE(TQtCertificatePrompt::CaptionFor(question).isEmpty());
         EXPECT_EQ(TQtCertificatePrompt::CaptionFor(question).toUtf8().toStdString(),
                   shipped.GetText("CertChangedCaption"));
+        EXPECT_NE(TQtCertificatePrompt::CaptionFor(unknown), TQtCertificatePrompt::CaptionFor(question));
+        EXPECT_FALSE(TQtCertificatePrompt::CaptionFor(unknown).isEmpty());
         SetLanguageStyle(nullptr);
     }
 }

@@ -21,9 +21,8 @@ bool IsChanged(const TCertificateQuestion& question) { return !question.oldFinge
 
 }  // namespace
 
-QString TQtCertificatePrompt::CaptionFor(const TCertificateQuestion&) {
-    // The language files have one caption for both questions.
-    const std::string caption = LanguageText("CertChangedCaption");
+QString TQtCertificatePrompt::CaptionFor(const TCertificateQuestion& question) {
+    const std::string caption = LanguageText(IsChanged(question) ? "CertChangedCaption" : "CertUnknownCaption");
     return QString::fromUtf8(caption.data(), static_cast<qsizetype>(caption.size()));
 }
 
