@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "FuzzDesktop.h"
 #include "channels/ChannelPayload.h"
 #include "channels/CustomMessages.h"
 
@@ -22,13 +23,6 @@ struct Host : IChannelHost {
     }
     void OnSessionStateChanged(uint16_t, int32_t) override {}
     TWindowHandle MainFormHandle() const override { return 1; }
-};
-
-struct Desktop : IDesktopFacts {
-    std::optional<TTaskbarEdge> TaskbarEdge() const override { return TTaskbarEdge::Bottom; }
-    std::optional<TRect> NotifyAreaRect() const override { return std::nullopt; }
-    TRect PrimaryWorkArea() const override { return TRect{0, 0, 1920, 1050}; }
-    TRect MonitorArea(int) const override { return TRect{0, 0, 1920, 1080}; }
 };
 
 struct Runner : ICommandRunner {
@@ -70,7 +64,7 @@ struct Timers : ITimerFactory {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Host host;
-    Desktop desktop;
+    fuzz::FixedDesktop desktop;
     TReconnectPolicy policy;
     TMsgShell shell(host, desktop, nullptr, policy, TShellContext{});
     TKIVFile record;
