@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "launch/FileTypeRegistration.h"
+#include "platform/linux/XdgFileTypes.h"
 
 namespace kiv {
 namespace {
@@ -45,6 +46,29 @@ TEST(FileTypeRegistration, TheDescriptionIsTheTypesCommentInEitherFile) {
     EXPECT_EQ(Line(*r.desktopEntry, "Comment"), "Q&A <files>\\nmore");
     EXPECT_NE(r.mimePackage.find("<comment>Q&amp;A &lt;files&gt;\nmore</comment>"), std::string::npos) << r.mimePackage;
     EXPECT_EQ(Line(*r.desktopEntry, "Icon"), "kivclient");
+}
+
+// With the defaults already in the user's list nothing is run at start; any
+// doubt (another section, another program first, a type missing) runs xdg-mime.
+TEST(FileTypeRegistration, TheDefaultsCountAsSetOnlyWhenTheListNamesTheEntryFirst) {
+    const std::vector<std::string> types{"application/x-kiv", "x-scheme-handler/kiv"};
+    const struct {
+        const char* list;
+        bool inPlace;
+    } cases[] = {
+        {"[Default Applications]\napplication/x-kiv=kivclient.desktop\nx-scheme-handler/kiv=kivclient.desktop;\n", true},
+        {"[Default Applications]\r\napplication/x-kiv = kivclient.desktop;other.desktop\r\n"
+         "x-scheme-handler/kiv=kivclient.desktop\r\n", true},
+        {"[Default Applications]\napplication/x-kiv=kivclient.desktop\n", false},
+        {"[Default Applications]\napplication/x-kiv=other.desktop;kivclient.desktop\n"
+         "x-scheme-handler/kiv=kivclient.desktop\n", false},
+        {"[Added Associations]\napplication/x-kiv=kivclient.desktop\nx-scheme-handler/kiv=kivclient.desktop\n", false},
+        {"[Default Applications]\napplication/x-kiv=kivclient.desktop\nx-scheme-handler/kiv=kivclient.desktop\n"
+         "application/x-kiv=other.desktop\n", false},
+        {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MimeDefaultsInPlace(c.list, types, "kivclient.desktop"), c.inPlace) << c.list;
+    EXPECT_TRUE(MimeDefaultsInPlace("", {}, "kivclient.desktop"));
 }
 
 }  // namespace

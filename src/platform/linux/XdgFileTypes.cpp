@@ -96,7 +96,43 @@ void RunRefresh(const std::filesystem::path& dataHome, bool changed, const std::
     else std::thread(reap).detach();
 }
 
+std::string_view Trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+std::optional<std::filesystem::path> UserConfigHome() {
+    if (auto config = AbsoluteEnvFolder("XDG_CONFIG_HOME")) return std::filesystem::path(*config);
+    if (auto home = AbsoluteEnvFolder("HOME")) return std::filesystem::path(*home) / ".config";
+    return std::nullopt;
+}
+
 }  // namespace
+
+bool MimeDefaultsInPlace(std::string_view mimeAppsText, const std::vector<std::string>& types, std::string_view entry) {
+    std::vector<bool> found(types.size(), false);
+    bool inDefaults = false;
+    while (!mimeAppsText.empty()) {
+        const auto end = mimeAppsText.find('\n');
+        const std::string_view line = Trimmed(mimeAppsText.substr(0, end));
+        mimeAppsText.remove_prefix(end == std::string_view::npos ? mimeAppsText.size() : end + 1);
+        if (!line.empty() && line.front() == '[') {
+            inDefaults = line == "[Default Applications]";
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!inDefaults || equals == std::string_view::npos) continue;
+        const std::string_view type = Trimmed(line.substr(0, equals));
+        const std::string_view value = line.substr(equals + 1);
+        const std::string_view first = Trimmed(value.substr(0, value.find(';')));
+        for (std::size_t i = 0; i < types.size(); ++i)
+            if (type == types[i]) found[i] = first == entry;  // the last line of a type counts
+    }
+    for (const bool ok : found)
+        if (!ok) return false;
+    return true;
+}
 
 std::optional<std::filesystem::path> UserDataHome() {
     if (auto data = AbsoluteEnvFolder("XDG_DATA_HOME")) return std::filesystem::path(*data);
@@ -128,6 +164,19 @@ bool RegisterFileTypesForUser(const TFileTypeRegistration& registration, const s
     if (DebugSwitches[dmMain])
         WriteLog(std::string("[RegisterFileType]") + (complete ? "registered" : "incomplete") +
                  (changed ? ", files changed" : ", files unchanged"));
+    // Nothing changed and the defaults already set: the caches are current and
+    // the programs (a shell, xdg-mime and its helpers) would only rewrite the
+    // same list while the session is being started.
+    if (!changed) {
+        const std::optional<std::filesystem::path> configHome = UserConfigHome();
+        const std::optional<std::string> mimeApps =
+            configHome ? FileText(*configHome / "mimeapps.list") : std::nullopt;
+        if (registration.defaultFor.empty() ||
+            (mimeApps && MimeDefaultsInPlace(*mimeApps, registration.defaultFor, kDesktopEntryName))) {
+            if (DebugSwitches[dmMain]) WriteLog("[RegisterFileType]caches and defaults up to date, nothing run");
+            return complete;
+        }
+    }
     RunRefresh(*dataHome, changed, registration.defaultFor, wait);
     return complete;
 }

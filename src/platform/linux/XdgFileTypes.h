@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "launch/FileTypeRegistration.h"
 
@@ -25,8 +27,15 @@ TXdgRegistrationPaths XdgRegistrationPaths(const std::filesystem::path& dataHome
 
 enum class TRegistrationWait { InBackground, UntilDone };
 
+// True when the text of a mimeapps.list names `entry` first under
+// [Default Applications] for every one of `types` (what "xdg-mime default"
+// leaves behind).
+bool MimeDefaultsInPlace(std::string_view mimeAppsText, const std::vector<std::string>& types, std::string_view entry);
+
 // Writes what differs, then runs update-mime-database and update-desktop-database
-// (when a file changed) and "xdg-mime default" (always). iconSource: the SVG
+// (when a file changed) and "xdg-mime default" (unless the user's
+// $XDG_CONFIG_HOME/mimeapps.list, default ~/.config, already names the entry for
+// every type: with nothing changed no program runs at all). iconSource: the SVG
 // shipped beside the binary. In the background the programs run detached from
 // the caller, which never waits for them; a report wants them done first. True
 // when every file is in place.
