@@ -10,7 +10,8 @@
 // until the demo desktop's colour shows at that window's centre (a client's
 // first frame). SETTLE_MS later it reads the program's memory, then ends it.
 // Prints "launch_s S rss_kb R private_kb P"; exit status 1 when nothing showed
-// within 30 s.
+// within 30 s. With BENCH_SMAPS=FILE set it also copies the program's
+// /proc/PID/smaps to FILE at that moment, for a breakdown per mapping.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -139,6 +140,8 @@ int main(int argc, char** argv) {
         std::this_thread::sleep_for(std::chrono::milliseconds(settleMs));
         rss = StatusKb(pid, "status", {"VmRSS"});
         privateKb = StatusKb(pid, "smaps_rollup", {"Private_Clean", "Private_Dirty"});
+        if (const char* copy = std::getenv("BENCH_SMAPS"))
+            std::ofstream(copy) << std::ifstream("/proc/" + std::to_string(pid) + "/smaps").rdbuf();
     }
     kill(pid, SIGTERM);
     for (int i = 0; i < 300 && waitpid(pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(10ms);

@@ -102,6 +102,22 @@ TEST_F(RemoteDesktopViewTest, PaintsStraightFromTheFrameBufferWithoutACopy) {
     ExpectShown(QRegion(0, 0, 64, 48), kTeal);
 }
 
+TEST_F(RemoteDesktopViewTest, PaintsOnlyWhatTheWindowShapeShows) {
+    display.Fill(0x00, 0x00, 0xFF);
+    QWidget window;
+    window.resize(64, 48);
+    window.setMask(QRegion(0, 0, 16, 16));
+    view->setParent(&window);
+    view->setGeometry(0, 0, 64, 48);
+    QPaintEvent outside(QRect(20, 20, 10, 10));
+    QApplication::sendEvent(view.get(), &outside);
+    EXPECT_EQ(display.reads, 0);  // cut away by the shape: the frame is not even read
+    const QImage inside = window.grab(QRect(0, 0, 16, 16)).toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(inside.pixel(5, 5), kRed);
+    EXPECT_EQ(display.reads, 1);
+    view->setParent(nullptr);
+}
+
 TEST_F(RemoteDesktopViewTest, PixelsKeepTheirPlaceAndColourChannels) {
     display.SetPixel(3, 2, 0x11, 0x22, 0x33);  // B, G, R
     display.SetPixel(4, 2, 0xAA, 0xBB, 0xCC);

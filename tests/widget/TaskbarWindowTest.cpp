@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QBuffer>
 #include <QCloseEvent>
 #include <QIcon>
@@ -14,6 +15,7 @@
 #include "channels/ByteOrder.h"
 #include "channels/ChannelPayload.h"
 #include "channels/MsgSml.h"
+#include "platform/qt/SessionWindow.h"
 #include "platform/qt/TaskbarWindow.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
@@ -70,6 +72,9 @@ TEST_F(TaskbarWindowTest, AWindowShowsNothingButItsTitleAndIcon) {
     EXPECT_EQ(w->mask(), QRegion(-1, -1, 1, 1));
     EXPECT_FALSE(w->mask().contains(QPoint(0, 0)));
     EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Notepad – 记事本"));
+    // Never painted: no backing store the size of the window sits behind it.
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(!w->backingStore() || w->backingStore()->size().isEmpty());
     const QImage shown = w->windowIcon().pixmap(32, 32).toImage().convertToFormat(QImage::Format_ARGB32);
     ASSERT_FALSE(shown.isNull());
     EXPECT_EQ(shown.pixel(5, 5), 0xFF3080C0u);
@@ -175,6 +180,20 @@ TEST_F(TaskbarWindowTest, PngImagesOfIconFilesAreDecoded) {
     const TBytes garbage(png.begin(), png.begin() + 20);
     EXPECT_FALSE(windows.DecodePng(garbage));
     EXPECT_FALSE(windows.DecodePng({}));
+}
+
+TEST(SessionWindowTest, TheCoverIsWhiteOnlyWhereTheShapeShows) {
+    TSessionWindow window;
+    window.resize(64, 48);
+    window.SetRegion(TRect{0, 0, 16, 16});
+    window.ShowCover(true);
+    QWidget* cover = window.findChild<QWidget*>("pnl1");
+    ASSERT_NE(cover, nullptr);
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    cover->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    EXPECT_EQ(image.pixel(5, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(image.pixel(30, 30), 0xFFFF0000u);  // cut away by the shape: left untouched
 }
 
 TEST(SeamlessSurfaceTest, TheSessionWindowTakesTheUnionAsItsMask) {

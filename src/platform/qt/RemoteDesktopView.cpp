@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/qt/WindowShape.h"
+
 namespace kiv {
 
 namespace {
@@ -120,8 +122,11 @@ bool TRemoteDesktopView::focusNextPrevChild(bool) {
 }
 
 void TRemoteDesktopView::paintEvent(QPaintEvent* event) {
+    const QRegion wanted = InsideWindowShape(*this, event->region());
+    if (wanted.isEmpty()) return;
     QPainter painter(this);
-    QRegion outside(event->rect());  // what the frame does not cover is painted black
+    painter.setClipRegion(wanted);
+    QRegion outside(wanted.boundingRect());  // what the frame does not cover is painted black
     if (display_ && !desktop_.isEmpty()) {
         display_->ReadFrame([&](const TFrameView& frame) {
             if (!frame.pixels || frame.width <= 0 || frame.height <= 0 || frame.stride <= 0) return;
@@ -141,7 +146,7 @@ void TRemoteDesktopView::paintEvent(QPaintEvent* event) {
                 outside -= QRegion(target.toRect());
                 return;
             }
-            const QRect shown = event->rect().intersected(picture.rect());
+            const QRect shown = wanted.boundingRect().intersected(picture.rect());
             if (!shown.isEmpty()) painter.drawImage(shown.topLeft(), picture, shown);
             outside -= QRegion(picture.rect());
         });

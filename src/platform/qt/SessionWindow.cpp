@@ -3,6 +3,8 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QIcon>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QGuiApplication>
 #include <QRegion>
@@ -13,12 +15,25 @@
 #include "platform/qt/IconFileReader.h"
 #include "platform/qt/TaskbarWindowX11.h"
 #include "platform/qt/X11Atoms.h"
+#include "platform/qt/WindowShape.h"
 
 namespace kiv {
 
 namespace {
 
 TRect ToRect(const QRect& r) { return TRect{r.x(), r.y(), r.width(), r.height()}; }
+
+// The white cover over the session, painted only where the window's shape shows it.
+class TCover : public QWidget {
+public:
+    explicit TCover(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QPainter painter(this);
+        for (const QRect& rect : InsideWindowShape(*this, event->region())) painter.fillRect(rect, Qt::white);
+    }
+};
 
 }  // namespace
 
@@ -33,12 +48,8 @@ std::vector<TMonitor> QtMonitors() {
 
 TSessionWindow::TSessionWindow(QWidget* parent) : QWidget(parent, Qt::Window | Qt::FramelessWindowHint) {
     setObjectName("frmClientForm");
-    cover_ = new QWidget(this);
+    cover_ = new TCover(this);
     cover_->setObjectName("pnl1");
-    cover_->setAutoFillBackground(true);
-    QPalette white = cover_->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    cover_->setPalette(white);
     cover_->hide();
 }
 

@@ -27,6 +27,9 @@ TTaskbarWindow::TTaskbarWindow(const QString& title, const QIcon& icon, TReport 
     setObjectName("TaskbarWindow");
     // Shown without taking the focus; the seamless handler activates it itself.
     setAttribute(Qt::WA_ShowWithoutActivating);
+    // It shows nothing (the session window shows the server window): never
+    // painted, it gets no backing store, which would be as large as the window.
+    setUpdatesEnabled(false);
     setWindowTitle(title);
     if (!icon.isNull()) setWindowIcon(icon);
     resize(kWidth, kHeight);
