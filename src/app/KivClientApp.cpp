@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "channels/Watermark.h"
 #include "infra/DebugLog.h"
@@ -33,6 +34,7 @@
 #include "platform/linux/UnixHandOver.h"
 #include "platform/linux/UsbLibraryLoader.h"
 #include "platform/linux/interpose/SocketInterposer.h"
+#include "platform/qt/DeferredProgressView.h"
 #include "platform/qt/DesktopFrameWidget.h"
 #include "platform/qt/IconFileReader.h"
 #include "platform/qt/KivMessageBoxDialog.h"
@@ -45,7 +47,6 @@
 #include "platform/qt/RemoteDesktopView.h"
 #include "platform/qt/SessionEndWatcher.h"
 #include "platform/qt/SessionWindow.h"
-#include "platform/qt/StepInfoDialog.h"
 #include "platform/qt/TaskbarWindowClip.h"
 #include "platform/qt/TaskbarWindowSet.h"
 #include "platform/qt/WindowMenuKey.h"
@@ -106,7 +107,7 @@ TKivClientApp::TKivClientApp(std::filesystem::path programFolder, std::vector<st
         controlOptions);
     desktopView_ = new TRemoteDesktopView(control_.get());
     window_->SetContent(desktopView_);
-    progress_ = std::make_unique<TStepInfoDialog>(window_.get());  // stays above the session window
+    progress_ = std::make_unique<TDeferredProgressView>(window_.get());  // built when first shown
     messageBox_ = std::make_unique<TKivMessageBoxDialog>();
     if (const char* log = std::getenv("KIV_TEST_MESSAGE_LOG"); log && *log)
         recorder_ = std::make_unique<TMessageBoxRecorder>(*messageBox_, log);
@@ -247,11 +248,14 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     ports.commands = processes_.get();
     ports.fingerPrint = [this] { return GetFingerPrint(*machineFacts_, programFolder_ / "KivClient.ini"); };
     ports.runRepairTool = [this](const std::string& mode) { return RunRepairTool(programFolder_, mode); };
+    // The registration reads and compares its files: done a turn of the loop
+    // later, once the connection is under way, and at the latest when the client ends.
     ports.registerFileTypes = [this] {
-        RegisterFileTypesForUser(BuildFileTypeRegistration(ProgramPath().string(), Lookup("KeyDes")),
-                                 programFolder_ / "Images" / "kivclient.svg", TRegistrationWait::InBackground);
+        registrationPending_ = true;
+        QTimer::singleShot(0, this, [this] { RegisterFileTypes(); });
     };
-    ports.clientFacts = ClientFacts();
+    // Read when a box shows them, not at every start.
+    ports.clientFacts = [this] { return ClientFacts(); };
     ports.trafficMeter = meterPorts_.get();
     ports.folderPlugin = folderPlugin_.get();
     // Seamless mode: the desktop follows the screen's size where the server allows it.
@@ -297,6 +301,13 @@ void TKivClientApp::StartSession(const TCommandLine& line) {
     if (DebugSwitches[dmMain]) WriteLog("[TKivClientApp]session window set up");
 }
 
+void TKivClientApp::RegisterFileTypes() {
+    if (!registrationPending_) return;
+    registrationPending_ = false;
+    RegisterFileTypesForUser(BuildFileTypeRegistration(ProgramPath().string(), Lookup("KeyDes")),
+                             programFolder_ / "Images" / "kivclient.svg", TRegistrationWait::InBackground);
+}
+
 void TKivClientApp::OnControlLine(const std::string& line) {
     if (!form_) return;
     const TControlRequest request = ParseControlLine(line);
@@ -320,6 +331,7 @@ void TKivClientApp::Terminate() { CloseMainWindow(); }
 void TKivClientApp::KillUserProcesses(const std::string& name) { kiv::KillUserProcesses(name); }
 
 void TKivClientApp::Shutdown() {
+    RegisterFileTypes();
     sessionEnd_.reset();
     if (form_) form_->Shutdown();
     commands_.reset();

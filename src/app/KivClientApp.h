@@ -41,7 +41,7 @@ class TQtImeWindows;
 class TSessionEndWatcher;
 class TSessionWindow;
 class TStatusWindowLink;
-class TStepInfoDialog;
+class TDeferredProgressView;
 class TUnixHandOverFactory;
 class TUsbLibraryLoader;
 class TX11HotKey;
@@ -72,6 +72,7 @@ private:
     void ShowStartupError(const std::string& text);
     void OnControlLine(const std::string& line);
     TClientFacts ClientFacts();
+    void RegisterFileTypes();  // once, when asked for
     IMessageBoxView& MessageBox();
     IMessagePrompt& Prompt();
 
@@ -92,7 +93,7 @@ private:
     TRemoteDesktopView* desktopView_ = nullptr;  // owned by the window
     TDesktopFrameWidget* frame_ = nullptr;       // owned by the window; none in seamless mode
     std::unique_ptr<TX11HotKey> hotKey_;         // outlives the form, which gives the key back
-    std::unique_ptr<TStepInfoDialog> progress_;
+    std::unique_ptr<TDeferredProgressView> progress_;
     std::unique_ptr<TKivMessageBoxDialog> messageBox_;
     std::unique_ptr<IMessageBoxView> recorder_;  // the end-to-end tests' record of every box
     std::unique_ptr<TQtMessagePrompt> prompt_;
@@ -114,6 +115,7 @@ private:
     std::unique_ptr<TWindowMenuKey> windowMenuKey_;  // seamless mode: asks the form for the window menu
     std::unique_ptr<TSessionEndWatcher> sessionEnd_;
     bool quitting_ = false;
+    bool registrationPending_ = false;
 };
 
 }  // namespace kiv

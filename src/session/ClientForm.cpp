@@ -155,9 +155,11 @@ void TfrmClientForm::Status(const std::string& text) {
     if (DebugSwitches[dmSpeed]) WriteLog(text);
 }
 
+TClientFacts TfrmClientForm::ClientFacts() const { return ports_.clientFacts ? ports_.clientFacts() : TClientFacts{}; }
+
 void TfrmClientForm::ErrorBox(const std::string& text) {
     CancelPendingShow();
-    ShowKivMessageBox(ports_.messageBox, text, Lookup("ErrorCap"), &record_, 2, ports_.clientFacts);
+    ShowKivMessageBox(ports_.messageBox, text, Lookup("ErrorCap"), &record_, 2, ClientFacts());
 }
 
 void TfrmClientForm::After(int milliseconds, std::function<void()> action) {
@@ -416,7 +418,7 @@ void TfrmClientForm::OnDisconnect(int32_t reason, bool& leave) {
                         {int64_t{MSG_WINLOGON_SESSION_DISCONNECT}, int64_t{reason}, std::string_view(text)}));
     // An error box already told the user why (and the refused logon closed).
     if (!authErrorShown_ && !showErrorNoClose_)
-        ShowKivMessageBox(ports_.messageBox, text, Lookup("sInfoCaption"), &record_, 0, ports_.clientFacts);
+        ShowKivMessageBox(ports_.messageBox, text, Lookup("sInfoCaption"), &record_, 0, ClientFacts());
     Close();
 }
 
@@ -531,7 +533,7 @@ void TfrmClientForm::OnAbnormalDisconnectionTimer() {
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(ports_.timers.Now() - reconnectStart_).count();
     if (reconnectPolicy_.enabled && seconds >= reconnectPolicy_.limitSeconds) {
         ShowKivMessageBox(ports_.messageBox, Lookup("L_NetworkErr_ErrorMessage"), Lookup("sInfoCaption"), &record_, 0,
-                          ports_.clientFacts);
+                          ClientFacts());
         EndApplication();
         return;
     }

@@ -78,7 +78,8 @@ struct TClientFormPorts {
     std::function<bool(const std::string&)> runRepairTool;
     // The file-type registration of every session start; silent whatever happens.
     std::function<void()> registerFileTypes;
-    TClientFacts clientFacts;
+    // The machine's facts shown in a message box's details, read when a box shows them.
+    std::function<TClientFacts()> clientFacts;
     // Seamless mode: the taskbar windows of the server's windows, the windows the
     // clipping shapes, and the decoder of compressed icon images.
     ITaskbarWindows* taskbarWindows = nullptr;
@@ -192,6 +193,7 @@ private:
     void OnAuthResult(int32_t reason, bool& leave);
     void OnDisconnect(int32_t reason, bool& leave);
     void ErrorBox(const std::string& text);
+    TClientFacts ClientFacts() const;
     void Status(const std::string& text);
     std::string Lookup(std::string_view key) const;
     void After(int milliseconds, std::function<void()> action);

@@ -10,6 +10,7 @@
 
 #include <vector>
 
+#include "platform/qt/DeferredProgressView.h"
 #include "platform/qt/DialogFont.h"
 #include "platform/qt/HeaderPanel.h"
 #include "platform/qt/QtTimerFactory.h"
@@ -157,6 +158,36 @@ TEST_F(StepInfoDialogTest, CancelButtonCallsTheOwnersHandler) {
     EXPECT_EQ(asked, 1);
     // The owner decides: the dialog stays until it is told to close.
     EXPECT_TRUE(dialog.isVisible());
+}
+
+// The session starts its connection right after asking for the dialog: the
+// dialog is built a turn of the loop later, with everything set before then.
+TEST_F(StepInfoDialogTest, TheDeferredViewBuildsTheDialogOnTheLoopsNextTurnAsItWasSet) {
+    TDeferredProgressView view(nullptr);
+    int asked = 0;
+    view.SetOnCancel([&] { ++asked; });
+    view.SetCaption("window", "header");
+    view.SetStatusText("status");
+    view.SetPosition(140);
+    view.ShowDialog();
+    view.HideDialog();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.Dialog(), nullptr);  // hidden before it was built: never built
+    EXPECT_EQ(view.Position(), 100);
+
+    view.ShowLogonLook();
+    view.ShowDialog();
+    EXPECT_EQ(view.Dialog(), nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return view.Dialog() && view.Dialog()->isVisible(); }));
+    TStepInfoDialog& dialog = *view.Dialog();
+    EXPECT_EQ(dialog.windowTitle(), "window");
+    EXPECT_EQ(Part<QLabel>(dialog, "stTxtInfo")->text(), "status");
+    EXPECT_EQ(dialog.Position(), 100);
+    EXPECT_FALSE(Part<QPushButton>(dialog, "btnCancel")->isVisible());  // the logon look
+    view.SetStatusText("later");
+    EXPECT_EQ(Part<QLabel>(dialog, "stTxtInfo")->text(), "later");
+    emit Part<QPushButton>(dialog, "btnCancel")->clicked();  // hidden in this look: the signal itself
+    EXPECT_EQ(asked, 1);
 }
 
 TEST_F(StepInfoDialogTest, PressInTheCaptionStripDragsTheWindowAndPressInTheBodyDoesNot) {
