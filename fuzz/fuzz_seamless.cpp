@@ -4,8 +4,9 @@
 // with the padding and len of the channel layer; after each one the taskbar
 // windows report what a user could do with them. The handler must read nothing
 // past the payload or its title area, send only 21-byte window events, and
-// keep its shapes banded; a clip of the changed rows alone must equal the union
-// from scratch. The icon reader and the region type get the raw bytes as well.
+// keep its shapes banded; a clip of the changed area alone must equal the union
+// from scratch. The icon reader and the region type get the raw bytes as well;
+// the region type's replacing of an area must give what a union gives.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -159,6 +160,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (block->size() != 32 + rects.size() * 16) __builtin_trap();
         const TSmlRegion region = TSmlRegion::Union(rects);
         Surface::Check(region.Empty() ? std::vector<TRect>{{0, 0, 1, 1}} : region.ToRects());
+        // Taking the first rectangles away and putting them back, area by area,
+        // gives what the unions from scratch give.
+        if (rects.size() >= 2) {
+            const std::vector<TSmlRect> rest(rects.begin() + 2, rects.end());
+            const TSmlRegion withoutFirst = TSmlRegion::Union({rects.begin() + 1, rects.end()});
+            const TSmlRegion without = TSmlRegion::Union(rest);
+            TSmlRegion changed = region;
+            changed.ReplaceArea(rects[0], {rects.begin() + 1, rects.end()});
+            if (changed.Rects() != withoutFirst.Rects()) __builtin_trap();
+            changed = region;
+            changed.Replace(TSmlRegion::Union({rects[0], rects[1]}), rest);
+            if (changed.Rects() != without.Rects()) __builtin_trap();
+            changed.Add(TSmlRegion::Union({rects[0], rects[1]}));
+            if (changed.Rects() != region.Rects()) __builtin_trap();
+        }
     }
     return 0;
 }

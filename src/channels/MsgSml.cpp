@@ -1,6 +1,7 @@
 #include "channels/MsgSml.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
@@ -106,6 +107,22 @@ TSmlRect WindowRect(const TSmlWindowRec& r) {
                     std::max<int32_t>(r.Left, r.Right), std::max<int32_t>(r.Top, r.Bottom)};
 }
 
+constexpr TSmlRect kWholePlane{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+
+// Adds what a record shows inside area (its rectangle, or where its rectangle
+// and its region meet), cut to area.
+void AddParts(const TSmlWindowRec& record, const TSmlRect& area, std::vector<TSmlRect>& parts) {
+    if (Parked(record)) return;
+    const TSmlRect seen = Intersect(WindowRect(record), area);
+    if (seen.Empty()) return;
+    if (record.Region.empty()) {
+        parts.push_back(seen);
+        return;
+    }
+    for (const TSmlRect& r : RegionBlockRects(record.Region))
+        if (const TSmlRect inside = Intersect(seen, r); !inside.Empty()) parts.push_back(inside);
+}
+
 }  // namespace
 
 TMsgSml::TMsgSml(IChannelHost& host, TSmlPorts ports)
@@ -137,10 +154,13 @@ void TMsgSml::OnRecvbuffer(const uint8_t* buffer, int32_t len) {
         std::optional<std::vector<uint8_t>> region;
         if (header.RegionSize != 0) region = MakeScreenRegionBlock(parts->region, header.Left, header.Top);
         // The last clip still holds when nothing but this message's own handling
-        // changed the list since: then only its window's rows need clipping again.
+        // changed the list since: then only what its window covered and covers
+        // needs clipping again.
         const bool known = clipKnown_ && WindowList.Changes() == clipChanges_;
         clipKnown_ = false;  // until this message's clip is made
-        const TRows before = RowsOf(header.ServerHandle);
+        TChange change;
+        change.before = AreaOf(header.ServerHandle);
+        change.beforeParts = PartsOf(header.ServerHandle);
         const uint64_t changesBefore = WindowList.Changes();
         ownChanges_ = 0;
         const bool reshaped = Act(header, title, icon, region);
@@ -151,11 +171,9 @@ void TMsgSml::OnRecvbuffer(const uint8_t* buffer, int32_t len) {
         } else if (header.Flags == SML_TITLE) {
             clipKnown_ = !reshaped;  // no clip now: the last one holds unless the window moved
         } else {
-            const TRows after = RowsOf(header.ServerHandle);
-            TRows rows = before.Empty() ? after : before;
-            if (!before.Empty() && !after.Empty())
-                rows = TRows{std::min(before.top, after.top), std::max(before.bottom, after.bottom)};
-            DoClip(header, &rows);
+            change.after = AreaOf(header.ServerHandle);
+            change.afterParts = PartsOf(header.ServerHandle);
+            DoClip(header, &change);
         }
     } catch (const std::exception& error) {
         if (DebugSwitches[dmMain]) WriteLog(std::string("[截屏接收消息]Exception:") + error.what());
@@ -164,11 +182,17 @@ void TMsgSml::OnRecvbuffer(const uint8_t* buffer, int32_t len) {
     }
 }
 
-TMsgSml::TRows TMsgSml::RowsOf(int64_t serverHandle) const {
+TSmlRect TMsgSml::AreaOf(int64_t serverHandle) const {
     const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfServer(serverHandle));
-    if (record == nullptr || Parked(*record)) return TRows{};
-    const TSmlRect window = WindowRect(*record);
-    return TRows{window.top, window.bottom};
+    if (record == nullptr || Parked(*record)) return TSmlRect{};
+    return WindowRect(*record);
+}
+
+std::vector<TSmlRect> TMsgSml::PartsOf(int64_t serverHandle) const {
+    std::vector<TSmlRect> parts;
+    if (const TSmlWindowRec* record = WindowList.GetItem(WindowList.IndexOfServer(serverHandle)))
+        AddParts(*record, kWholePlane, parts);
+    return parts;
 }
 
 TSmlWindowRec* TMsgSml::Find(int64_t serverHandle) {
@@ -357,57 +381,100 @@ void TMsgSml::EndWindowMenu() {
 
 void TMsgSml::DoClip(const TSmlWindowMsg& header) { DoClip(header, nullptr); }
 
-void TMsgSml::DoClip(const TSmlWindowMsg& header, const TRows* rows) {
+void TMsgSml::DoClip(const TSmlWindowMsg& header, const TChange* change) {
     if (header.Flags == SML_TITLE) return;
-    ClipNow(rows);
+    ClipNow(change);
 }
 
 void TMsgSml::ReClip() { ClipNow(nullptr); }
 
-std::vector<TSmlRect> TMsgSml::ClipParts(int32_t top, int32_t bottom) const {
+std::vector<TSmlRect> TMsgSml::ClipParts(std::span<const TSmlRect> areas) const {
     std::vector<TSmlRect> parts;
-    const TSmlRect corner{0, 0, 1, 1};  // the session window always keeps its corner pixel
-    if (corner.top < bottom && corner.bottom > top) parts.push_back(corner);
+    if (areas.empty()) return parts;
+    TSmlRect around = areas.front();
+    for (const TSmlRect& area : areas)
+        around = TSmlRect{std::min(around.left, area.left), std::min(around.top, area.top),
+                          std::max(around.right, area.right), std::max(around.bottom, area.bottom)};
+    // The records that meet the areas at all, looked at once.
+    std::vector<const TSmlWindowRec*> near;
     for (int i = 0; i < WindowList.Count(); ++i) {
         const TSmlWindowRec& record = *WindowList.GetItem(i);
         LogSmlWith([&] {
             return HandleAndRect("Clip...", record.ServerHandle, record.Left, record.Top, record.Right, record.Bottom);
         });
-        if (Parked(record)) continue;
-        const TSmlRect window = WindowRect(record);
-        if (window.bottom <= top || window.top >= bottom) continue;
-        if (record.Region.empty()) {
-            parts.push_back(window);
-            continue;
-        }
-        for (const TSmlRect& r : RegionBlockRects(record.Region)) {
-            const TSmlRect inside = Intersect(window, r);
-            if (!inside.Empty()) parts.push_back(inside);
+        if (!Parked(record) && !Intersect(WindowRect(record), around).Empty()) near.push_back(&record);
+    }
+    const TSmlRect corner{0, 0, 1, 1};  // the session window always keeps its corner pixel
+    for (const TSmlRect& area : areas) {
+        const std::size_t first = parts.size();
+        if (const TSmlRect inside = Intersect(corner, area); !inside.Empty()) parts.push_back(inside);
+        for (const TSmlWindowRec* record : near) {
+            const std::size_t added = parts.size();
+            AddParts(*record, area, parts);
+            // A part that fills the area leaves nothing for the others to add.
+            if (std::find(parts.begin() + static_cast<std::ptrdiff_t>(added), parts.end(), area) != parts.end()) {
+                parts.resize(first);
+                parts.push_back(area);
+                break;
+            }
         }
     }
     return parts;
 }
 
-TSmlRegion TMsgSml::FullClip() const { return TSmlRegion::Union(ClipParts(INT32_MIN, INT32_MAX)); }
+TSmlRegion TMsgSml::FullClip() const { return TSmlRegion::Union(ClipParts(std::span(&kWholePlane, 1))); }
 
-void TMsgSml::ClipNow(const TRows* rows) {
+namespace {
+
+int64_t AreaSize(const TSmlRect& r) { return r.Empty() ? 0 : (int64_t{r.right} - r.left) * (int64_t{r.bottom} - r.top); }
+
+// The areas to clip again after one window changed: what it covered and what
+// it covers, as one rectangle around both when that is no larger than the two.
+std::array<TSmlRect, 2> ChangedAreas(const TSmlRect& before, const TSmlRect& after) {
+    if (before.Empty() || after.Empty()) return {before, after};
+    const TSmlRect around{std::min(before.left, after.left), std::min(before.top, after.top),
+                          std::max(before.right, after.right), std::max(before.bottom, after.bottom)};
+    if (AreaSize(around) <= AreaSize(before) + AreaSize(after)) return {around, TSmlRect{}};
+    return {before, after};
+}
+
+}  // namespace
+
+void TMsgSml::ClipChange(const TChange& change) {
+    // What the window shows now, and what it showed and no longer does: only
+    // there can the other windows (or nothing) show through.
+    const TSmlRegion shown = TSmlRegion::Union(change.afterParts);
+    TSmlRegion gone = TSmlRegion::Union(change.beforeParts);
+    gone.Replace(shown, {});
+    // The windows are asked for each rectangle of what went; a shape of very
+    // many is clipped again in the rectangle around it instead.
+    constexpr std::size_t kFewRects = 32;
+    if (gone.Rects().size() <= kFewRects) {
+        lastClip_.Replace(gone, ClipParts(gone.Rects()));
+        lastClip_.Add(shown);
+        return;
+    }
+    for (const TSmlRect& area : ChangedAreas(change.before, change.after))
+        if (!area.Empty()) lastClip_.ReplaceArea(area, ClipParts(std::span(&area, 1)));
+}
+
+void TMsgSml::ClipNow(const TChange* change) {
     LogSml("[DoClip]...");
-    TSmlRegion region;
     try {
-        if (rows != nullptr)
-            region = lastClip_.ReplaceRows(rows->top, rows->bottom, ClipParts(rows->top, rows->bottom));
-        else
-            region = FullClip();
+        if (change != nullptr) {
+            ClipChange(*change);
+        } else {
+            lastClip_ = FullClip();
+        }
     } catch (const std::bad_alloc&) {
-        region = TSmlRegion();
+        lastClip_ = TSmlRegion();
     }
     // Never empty while the corner pixel is in: empty means the union could not be made.
-    clipKnown_ = !region.Empty();
-    if (region.Empty()) region = TSmlRegion::Union({{0, 0, ScreenWidth, ScreenHeight}});
-    lastClip_ = region;
+    clipKnown_ = !lastClip_.Empty();
+    if (lastClip_.Empty()) lastClip_ = TSmlRegion::Union({{0, 0, ScreenWidth, ScreenHeight}});
     clipChanges_ = WindowList.Changes();
     if (ports_.surface) {
-        const std::vector<TRect> rects = region.ToRects();
+        const std::vector<TRect> rects = lastClip_.ToRects();
         ports_.surface->SetSessionRegion(rects);
         ports_.surface->SetImeRegion(rects);
     }

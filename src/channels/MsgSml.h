@@ -6,6 +6,7 @@
 // buttons back to the server shell.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,9 @@ public:
     // nothing is to be sent) when the window has no record.
     bool SetClientToServerBuf(uint16_t command, TTaskbarHandle window, TSmlClientMsg& message);
     // Re-clips after a handled update, except after a title-only one (Flags 0x0001).
-    // A received update re-clips only the rows its window covered before and
-    // covers now; the rest of the last clip stays. A record changed in place
+    // A received update re-clips only where its window's part of the shape
+    // went (from the windows there) and adds where it is now; the rest of the
+    // last clip stays. A record changed in place
     // from outside the handler is seen at the next ReClip.
     void DoClip(const TSmlWindowMsg& header);
     // Clips from the records as they are now (the session window was shown again).
@@ -90,26 +92,32 @@ public:
 
 private:
     void OnTaskbarMessage(TTaskbarHandle window, uint32_t message, uint64_t wParam, int64_t lParam) override;
-    // The rows of the screen a record covers; empty when it covers none.
-    struct TRows {
-        int32_t top = 0;
-        int32_t bottom = 0;
-        bool Empty() const { return bottom <= top; }
+    // What a record covers on the screen; empty when it covers nothing.
+    TSmlRect AreaOf(int64_t serverHandle) const;
+    // The rectangles a record adds to the shape; none when it has no record.
+    std::vector<TSmlRect> PartsOf(int64_t serverHandle) const;
+    // One window's part of the shape before a message and after it.
+    struct TChange {
+        TSmlRect before;  // what the window covered
+        TSmlRect after;   // what it covers
+        std::vector<TSmlRect> beforeParts;
+        std::vector<TSmlRect> afterParts;
     };
-    TRows RowsOf(int64_t serverHandle) const;
     // False when the message could not have changed a record's place or shape.
     bool Act(const TSmlWindowMsg& header, const std::u16string& title, const std::optional<TIconImage>& icon,
              const std::optional<std::vector<uint8_t>>& region);
-    void DoClip(const TSmlWindowMsg& header, const TRows* rows);
+    void DoClip(const TSmlWindowMsg& header, const TChange* change);
     void CreateOrUpdate(const TSmlWindowMsg& header, const std::u16string& title,
                         const std::optional<TIconImage>& icon, const std::optional<std::vector<uint8_t>>& region);
     TSmlWindowRec* Find(int64_t serverHandle);
     bool HasLiveWindow(const TSmlWindowRec& record) const;
     uint16_t OnActivate(TTaskbarHandle window, uint64_t wParam, TSmlClientMsg& message);
-    // rows: only they changed since the last clip; nullptr: clip from scratch.
-    void ClipNow(const TRows* rows);
-    // What the records (and the corner pixel) add to the rows from top to bottom.
-    std::vector<TSmlRect> ClipParts(int32_t top, int32_t bottom) const;
+    // change: only its window changed since the last clip; nullptr: clip from scratch.
+    void ClipNow(const TChange* change);
+    // Brings the last clip up to date after one window's change.
+    void ClipChange(const TChange& change);
+    // What the records (and the corner pixel) add to each of the areas, cut to it.
+    std::vector<TSmlRect> ClipParts(std::span<const TSmlRect> areas) const;
     // The button's label: the title, or the application's name for an empty one.
     const std::u16string& Label(const std::u16string& title) const { return title.empty() ? appName_ : title; }
     // The taskbar window stands where its server window is (not while parked).

@@ -37,6 +37,10 @@ TSmlRegion TSmlRegion::Union(std::vector<TSmlRect> rects) {
     TSmlRegion region;
     std::erase_if(rects, [](const TSmlRect& r) { return r.Empty(); });
     if (rects.empty()) return region;
+    if (rects.size() == 1) {
+        region.rects_ = std::move(rects);
+        return region;
+    }
     std::sort(rects.begin(), rects.end(), [](const TSmlRect& a, const TSmlRect& b) { return a.top < b.top; });
 
     std::vector<int32_t> edges;
@@ -82,49 +86,150 @@ TSmlRegion TSmlRegion::Union(std::vector<TSmlRect> rects) {
     return region;
 }
 
-TSmlRegion TSmlRegion::ReplaceRows(int32_t top, int32_t bottom, std::vector<TSmlRect> rects) const {
-    if (bottom <= top) return *this;
-    for (TSmlRect& r : rects) {
-        r.top = std::max(r.top, top);
-        r.bottom = std::min(r.bottom, bottom);
+namespace {
+
+// Adds the span from left to right to the band that starts at out[band] (the
+// last one of out), joined to its last span when they meet.
+void AddSpan(std::vector<TSmlRect>& out, std::size_t band, int32_t left, int32_t right, int32_t top, int32_t bottom) {
+    if (out.size() > band && out.back().right >= left) out.back().right = std::max(out.back().right, right);
+    else out.push_back({left, top, right, bottom});
+}
+
+// The end of the band that starts at rects[from].
+std::size_t BandEnd(const std::vector<TSmlRect>& rects, std::size_t from) {
+    std::size_t end = from;
+    while (end < rects.size() && rects[end].top == rects[from].top) ++end;
+    return end;
+}
+
+// One band's rectangles, from first to end, of a banded list.
+struct TBand {
+    const TSmlRect* first = nullptr;
+    const TSmlRect* end = nullptr;
+};
+
+// The spans of a outside the spans of b.
+void SubtractSpans(TBand a, TBand b, std::vector<TSpan>& out) {
+    out.clear();
+    const TSmlRect* from = b.first;
+    for (const TSmlRect* s = a.first; s != a.end; ++s) {
+        int32_t left = s->left;
+        while (from != b.end && from->right <= left) ++from;
+        for (const TSmlRect* c = from; c != b.end && c->left < s->right; ++c) {
+            if (c->left > left) out.push_back({left, c->left});
+            left = std::max(left, c->right);
+        }
+        if (left < s->right) out.push_back({left, s->right});
     }
-    const TSmlRegion middle = Union(std::move(rects));
-    TSmlRegion out;
-    out.rects_.reserve(rects_.size() + middle.rects_.size() + 8);
-    // Bands run from top to bottom: the ones above the rows come first.
-    for (const TSmlRect& r : rects_) {
-        if (r.top >= top) break;
-        out.rects_.push_back({r.left, r.top, r.right, std::min(r.bottom, top)});
+}
+
+// The spans of a inside the spans of b.
+void IntersectSpans(TBand a, TBand b, std::vector<TSpan>& out) {
+    out.clear();
+    while (a.first != a.end && b.first != b.end) {
+        const int32_t left = std::max(a.first->left, b.first->left);
+        const int32_t right = std::min(a.first->right, b.first->right);
+        if (left < right) out.push_back({left, right});
+        if (a.first->right < b.first->right) ++a.first;
+        else ++b.first;
     }
-    out.rects_.insert(out.rects_.end(), middle.rects_.begin(), middle.rects_.end());
-    for (const TSmlRect& r : rects_)
-        if (r.bottom > bottom) out.rects_.push_back({r.left, std::max(r.top, bottom), r.right, r.bottom});
-    out.JoinEqualBands();
-    return out;
+}
+
+// Walks one banded list down the rows: the band at or below a row.
+struct TBandCursor {
+    const std::vector<TSmlRect>& rects;
+    std::size_t at = 0;
+
+    void SkipTo(int32_t y) {
+        while (at < rects.size() && rects[at].bottom <= y) ++at;
+    }
+    bool Done() const { return at >= rects.size(); }
+    bool Here(int32_t y) const { return !Done() && rects[at].top <= y; }
+    // The next row where this list's band starts or ends.
+    int32_t NextEdge(int32_t y) const { return Here(y) ? rects[at].bottom : rects[at].top; }
+    TBand Band(int32_t y) const {
+        if (!Here(y)) return {};
+        return {rects.data() + at, rects.data() + BandEnd(rects, at)};
+    }
+};
+
+}  // namespace
+
+void TSmlRegion::ReplaceArea(const TSmlRect& area, std::vector<TSmlRect> rects) {
+    if (area.Empty()) return;
+    TSmlRegion region;
+    region.rects_.push_back(area);
+    Replace(region, std::move(rects));
+}
+
+void TSmlRegion::Replace(const TSmlRegion& area, std::vector<TSmlRect> rects) {
+    if (area.Empty()) return;
+    ReplaceWith(area, Union(std::move(rects)));
+}
+
+void TSmlRegion::Add(const TSmlRegion& other) { ReplaceWith(other, other); }
+
+void TSmlRegion::ReplaceWith(const TSmlRegion& area, const TSmlRegion& inside) {
+    // The bands are built in a buffer kept from the last call, which then
+    // keeps this region's old one: no allocation once both have grown.
+    thread_local std::vector<TSmlRect> out;
+    thread_local std::vector<TSpan> kept, added;
+    out.clear();
+    TBandCursor old{rects_}, cut{area.rects_}, mid{inside.rects_};
+    int32_t y = INT32_MAX;
+    if (!old.Done()) y = old.rects.front().top;
+    if (!cut.Done()) y = std::min(y, cut.rects.front().top);
+    // Row by row stretch: where the area is not, the old bands stay; where it
+    // is, the old spans outside the area's spans and the new ones inside them.
+    while (true) {
+        old.SkipTo(y);
+        cut.SkipTo(y);
+        mid.SkipTo(y);
+        if (old.Done() && cut.Done()) break;
+        const bool inArea = cut.Here(y);
+        int32_t next = INT32_MAX;
+        if (!old.Done()) next = std::min(next, old.NextEdge(y));
+        if (!cut.Done()) next = std::min(next, cut.NextEdge(y));
+        if (inArea && !mid.Done()) next = std::min(next, mid.NextEdge(y));
+        const std::size_t band = out.size();
+        if (!inArea) {
+            for (TBand b = old.Band(y); b.first != b.end; ++b.first) out.push_back({b.first->left, y, b.first->right, next});
+        } else {
+            SubtractSpans(old.Band(y), cut.Band(y), kept);
+            IntersectSpans(mid.Band(y), cut.Band(y), added);
+            // Both sorted by left and apart from each other: merged, the touching ones joined.
+            std::size_t k = 0, a = 0;
+            while (k < kept.size() || a < added.size()) {
+                const TSpan s = (a == added.size() || (k < kept.size() && kept[k].left < added[a].left)) ? kept[k++]
+                                                                                                           : added[a++];
+                AddSpan(out, band, s.left, s.right, y, next);
+            }
+        }
+        if (next == INT32_MAX) break;
+        y = next;
+    }
+    rects_.swap(out);
+    JoinEqualBands();
 }
 
 void TSmlRegion::JoinEqualBands() {
-    std::vector<TSmlRect> joined;
-    joined.reserve(rects_.size());
+    std::size_t kept = 0;      // the bands kept so far fill rects_[0, kept)
     std::size_t previous = 0;  // first rectangle of the last band kept
     for (std::size_t i = 0; i < rects_.size();) {
-        std::size_t end = i;
-        while (end < rects_.size() && rects_[end].top == rects_[i].top) ++end;
+        const std::size_t end = BandEnd(rects_, i);
         const std::size_t count = end - i;
-        bool same = previous < joined.size() && joined.size() - previous == count &&
-                    joined[previous].bottom == rects_[i].top;
+        bool same = previous < kept && kept - previous == count && rects_[previous].bottom == rects_[i].top;
         for (std::size_t k = 0; same && k < count; ++k)
-            same = joined[previous + k].left == rects_[i + k].left && joined[previous + k].right == rects_[i + k].right;
+            same = rects_[previous + k].left == rects_[i + k].left && rects_[previous + k].right == rects_[i + k].right;
         if (same) {
-            for (std::size_t k = 0; k < count; ++k) joined[previous + k].bottom = rects_[i].bottom;
+            for (std::size_t k = 0; k < count; ++k) rects_[previous + k].bottom = rects_[i].bottom;
         } else {
-            previous = joined.size();
-            joined.insert(joined.end(), rects_.begin() + static_cast<std::ptrdiff_t>(i),
-                          rects_.begin() + static_cast<std::ptrdiff_t>(end));
+            previous = kept;
+            for (std::size_t k = 0; k < count; ++k) rects_[kept++] = rects_[i + k];  // kept <= i: never ahead
         }
         i = end;
     }
-    rects_ = std::move(joined);
+    rects_.resize(kept);
 }
 
 bool TSmlRegion::Contains(int32_t x, int32_t y) const {

@@ -32,11 +32,16 @@ public:
     // bottom, so the cost follows the rectangles of the input and the result.
     static TSmlRegion Union(std::vector<TSmlRect> rects);
 
-    // This region with the rows from top to bottom (exclusive) replaced by the
-    // union of rects cut to those rows; the rows outside keep their bands. The
-    // result is the region a full Union would give, band for band, so a change
-    // confined to some rows costs only the rectangles that meet them.
-    TSmlRegion ReplaceRows(int32_t top, int32_t bottom, std::vector<TSmlRect> rects) const;
+    // This region with what lies inside area replaced by the union of rects cut
+    // to area; what lies outside keeps its bands. The result is the region a
+    // full Union would give, band for band, in one pass over the bands, so a
+    // change confined to an area costs the bands and the rectangles there.
+    // Without an exception the region is changed in place; an exception (only
+    // std::bad_alloc) leaves it as it was.
+    void Replace(const TSmlRegion& area, std::vector<TSmlRect> rects);
+    void ReplaceArea(const TSmlRect& area, std::vector<TSmlRect> rects);
+    // This region and other together, as Union would give them.
+    void Add(const TSmlRegion& other);
 
     const std::vector<TSmlRect>& Rects() const { return rects_; }
     bool Empty() const { return rects_.empty(); }
@@ -46,7 +51,10 @@ public:
     std::vector<TRect> ToRects() const;
 
 private:
-    // Joins each band to the one above when they touch and cover the same spans.
+    // The inside of area replaced by what inside has there.
+    void ReplaceWith(const TSmlRegion& area, const TSmlRegion& inside);
+    // Joins each band to the one above when they touch and cover the same spans,
+    // in place.
     void JoinEqualBands();
 
     std::vector<TSmlRect> rects_;

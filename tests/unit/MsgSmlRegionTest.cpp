@@ -2,6 +2,7 @@
 // and the region type it is built with.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 #include <set>
 
@@ -92,7 +93,9 @@ TEST(SmlRegionUnion, ExtremeCoordinatesStayDefined) {
     EXPECT_EQ(wide.ToRects().front().width, INT32_MAX);  // cut, not wrapped
 }
 
-TEST(SmlRegionUnion, ReplacingRowsGivesWhatAFullUnionGives) {
+// Replacing an area (whole rows, a window's rectangle, one reaching past the
+// rectangles or lying outside them all) gives what a full union gives.
+TEST(SmlRegionUnion, ReplacingAnAreaGivesWhatAFullUnionGives) {
     std::mt19937 random(20261211);
     std::uniform_int_distribution<int> coordinate(-2, 40);
     const auto some = [&](std::size_t count) {
@@ -100,17 +103,38 @@ TEST(SmlRegionUnion, ReplacingRowsGivesWhatAFullUnionGives) {
         for (TSmlRect& r : rects) r = {coordinate(random), coordinate(random), coordinate(random), coordinate(random)};
         return rects;
     };
-    for (int round = 0; round < 300; ++round) {
-        const std::vector<TSmlRect> kept = some(static_cast<std::size_t>(round % 9));
-        const std::vector<TSmlRect> old = some(2), now = some(2);
+    const auto around = [](const std::vector<TSmlRect>& rects, bool wholeRows) {
+        TSmlRect area{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+        for (const TSmlRect& r : rects)
+            area = {std::min({area.left, r.left, r.right}), std::min({area.top, r.top, r.bottom}),
+                    std::max({area.right, r.left, r.right}), std::max({area.bottom, r.top, r.bottom})};
+        if (wholeRows) area.left = INT32_MIN, area.right = INT32_MAX;
+        return area;
+    };
+    for (int round = 0; round < 2000; ++round) {
+        const std::vector<TSmlRect> kept = some(static_cast<std::size_t>(round % 13));
+        const std::vector<TSmlRect> old = some(1 + round % 3), now = some(1 + round % 2);
         std::vector<TSmlRect> before = kept, after = kept;
         before.insert(before.end(), old.begin(), old.end());
         after.insert(after.end(), now.begin(), now.end());
-        const int top = std::min({old[0].top, old[1].top, now[0].top, now[1].top});
-        const int bottom = std::max({old[0].bottom, old[1].bottom, now[0].bottom, now[1].bottom});
-        const TSmlRegion replaced = TSmlRegion::Union(before).ReplaceRows(top, bottom, after);
+        TSmlRegion replaced = TSmlRegion::Union(before);
+        if (round % 4 == 0) {
+            std::vector<TSmlRect> all = before;
+            all.insert(all.end(), now.begin(), now.end());
+            replaced.ReplaceArea(around(all, false), after);  // an area around everything
+        } else {
+            // What the changed rectangles covered, then what they cover.
+            replaced.ReplaceArea(around(old, round % 4 == 1), after);
+            replaced.ReplaceArea(around(now, false), after);
+        }
+        ExpectBanded(replaced);
         ASSERT_EQ(replaced.Rects(), TSmlRegion::Union(after).Rects()) << "round " << round;
     }
+    TSmlRegion region = TSmlRegion::Union({{0, 0, 10, 10}});
+    region.ReplaceArea({5, 5, 5, 20}, {{0, 0, 40, 40}});  // an empty area changes nothing
+    EXPECT_EQ(region.Rects(), (std::vector<TSmlRect>{{0, 0, 10, 10}}));
+    region.ReplaceArea({5, -5, 8, 20}, {});  // a slit cut out of the middle and the edges
+    EXPECT_EQ(region.Rects(), (std::vector<TSmlRect>{{0, 0, 5, 10}, {8, 0, 10, 10}}));
 }
 
 TEST(SmlRegionBlocks, ReadNoMoreThanTheyHold) {
@@ -190,29 +214,43 @@ TEST_F(SmlClip, EveryWindowAddsItsAreaWithOrWithoutAButton) {
     EXPECT_TRUE(Covers(surface.session, 250, 250));
 }
 
-// Each update re-clips only its window's rows; the result must be the union of
-// every window from scratch, whatever happened to the others in between.
+// Each update re-clips only where its window's part of the shape changed; the
+// result must be the union of every window from scratch, whatever happened to
+// the others in between: moves far and small (a drag), resizes, shapes, z-order
+// changes, deletes, windows past the screen's edges, empty and inverted ones.
 TEST_F(SmlClip, EachUpdateGivesTheFullUnion) {
     std::mt19937 random(7);
-    std::uniform_int_distribution<int> pick(0, 11), coordinate(-50, 900), size(1, 300);
-    for (int step = 0; step < 400; ++step) {
+    std::uniform_int_distribution<int> pick(0, 29), coordinate(-150, 2000), size(-20, 400), nudge(-6, 6);
+    std::map<int64_t, std::array<int16_t, 4>> placed;
+    for (int step = 0; step < 1500; ++step) {
         Update u;
         u.handle = 1 + pick(random);
         u.left = static_cast<int16_t>(coordinate(random)), u.top = static_cast<int16_t>(coordinate(random));
         u.right = static_cast<int16_t>(u.left + size(random)), u.bottom = static_cast<int16_t>(u.top + size(random));
-        switch (step % 7) {
+        if (step % 2 == 0 && placed.count(u.handle)) {  // dragged or resized a little from where it is
+            const auto& [l, t, r, b] = placed[u.handle];
+            const int dx = nudge(random), dy = nudge(random);
+            u.left = static_cast<int16_t>(l + dx), u.top = static_cast<int16_t>(t + dy);
+            u.right = static_cast<int16_t>(r + dx + (step % 6 == 0 ? nudge(random) : 0));
+            u.bottom = static_cast<int16_t>(b + dy);
+        }
+        switch (step % 9) {
             case 1: u.flags = SML_DESTROY; break;
-            case 2: u.region = RegionBlock({{0, 0, 40, 5}, {3, 5, 30, 60}}); break;
+            case 2: u.region = RegionBlock({{0, 0, 40, 5}, {3, 5, 30, 60}, {-10, 58, 500, 61}}); break;
             case 3: u.left = u.top = u.right = u.bottom = -32000; break;  // parked
             case 4: u.flags = SML_TITLE, u.inTaskbar = static_cast<uint8_t>(step % 2); break;
             case 5: u.flags = SML_HIDE | SML_MINIMIZE; break;
+            case 6: u.flags = SML_ACTIVATE | SML_SHOW; break;  // brought to the front
+            case 7: u.region = RegionBlock({{2, 2, 4, 4}, {6, 2, 8, 4}, {2, 6, 8, 8}}); break;
             default: break;
         }
+        if (u.flags != SML_DESTROY) placed[u.handle] = {u.left, u.top, u.right, u.bottom};
         // Now and then a window goes away outside the handler's update path.
         if (step % 37 == 0 && sml.WindowList.Count() > 0) sml.WindowList.Delete(0);
         Deliver(sml, u.Bytes());
         if (u.flags == SML_TITLE) continue;  // a title-only update leaves the shape as it was
         ASSERT_EQ(sml.LastClip().Rects(), sml.FullClip().Rects()) << "step " << step;
+        ExpectBanded(sml.LastClip());
     }
 }
 
