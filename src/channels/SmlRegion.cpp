@@ -176,20 +176,28 @@ void TSmlRegion::ReplaceWith(const TSmlRegion& area, const TSmlRegion& inside) {
     thread_local std::vector<TSpan> kept, added;
     out.clear();
     TBandCursor old{rects_}, cut{area.rects_}, mid{inside.rects_};
-    int32_t y = INT32_MAX;
-    if (!old.Done()) y = old.rects.front().top;
-    if (!cut.Done()) y = std::min(y, cut.rects.front().top);
+    if (cut.Done()) return;
+    // Above the area the bands stay; one reaching into it keeps its part above.
+    int32_t y = area.rects_.front().top;
+    old.SkipTo(y);
+    out.insert(out.end(), rects_.begin(), rects_.begin() + static_cast<std::ptrdiff_t>(old.at));
+    for (std::size_t k = old.at; k < rects_.size() && rects_[k].top < y; ++k)
+        out.push_back({rects_[k].left, rects_[k].top, rects_[k].right, y});
     // Row by row stretch: where the area is not, the old bands stay; where it
     // is, the old spans outside the area's spans and the new ones inside them.
     while (true) {
         old.SkipTo(y);
         cut.SkipTo(y);
         mid.SkipTo(y);
-        if (old.Done() && cut.Done()) break;
+        if (cut.Done()) {
+            // Below the area the bands stay; one reaching out of it keeps its part below.
+            for (std::size_t k = old.at; k < rects_.size(); ++k)
+                out.push_back({rects_[k].left, std::max(rects_[k].top, y), rects_[k].right, rects_[k].bottom});
+            break;
+        }
         const bool inArea = cut.Here(y);
-        int32_t next = INT32_MAX;
+        int32_t next = cut.NextEdge(y);
         if (!old.Done()) next = std::min(next, old.NextEdge(y));
-        if (!cut.Done()) next = std::min(next, cut.NextEdge(y));
         if (inArea && !mid.Done()) next = std::min(next, mid.NextEdge(y));
         const std::size_t band = out.size();
         if (!inArea) {
@@ -205,7 +213,6 @@ void TSmlRegion::ReplaceWith(const TSmlRegion& area, const TSmlRegion& inside) {
                 AddSpan(out, band, s.left, s.right, y, next);
             }
         }
-        if (next == INT32_MAX) break;
         y = next;
     }
     rects_.swap(out);
