@@ -90,44 +90,49 @@ TBytes Update(int64_t handle, int16_t left, int16_t top, bool shaped) {
 int16_t LeftOf(int64_t i) { return static_cast<int16_t>((i * 97) % 1600); }
 int16_t TopOf(int64_t i) { return static_cast<int16_t>((i * 53) % 860); }
 
-void BM_SeamlessUpdate(benchmark::State& state) {
+// The handler with `windows` windows already on the screen.
+struct Crowd {
+    explicit Crowd(int64_t windows) {
+        for (int64_t i = 0; i < windows; ++i) {
+            const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
+            sml.OnRecvbuffer(m.buffer.data(), m.len);
+        }
+    }
     Host host;
     Taskbar taskbar;
     Surface surface;
-    TMsgSml sml(host, TSmlPorts{&taskbar, &surface, nullptr, nullptr});
-    const int64_t windows = state.range(0);
-    for (int64_t i = 0; i < windows; ++i) {
-        const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
-        sml.OnRecvbuffer(m.buffer.data(), m.len);
+    TMsgSml sml{host, TSmlPorts{&taskbar, &surface, nullptr, nullptr}};
+};
+
+// Hands the prepared updates over one per iteration, round and round.
+void RunUpdates(benchmark::State& state, Crowd& crowd, const std::vector<TReceivedMessage>& moves) {
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const TReceivedMessage& m = moves[next++ % moves.size()];
+        crowd.sml.OnRecvbuffer(m.buffer.data(), m.len);
+        benchmark::DoNotOptimize(crowd.surface.rects);
     }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["shape_rects"] = static_cast<double>(crowd.surface.rects);
+}
+
+void BM_SeamlessUpdate(benchmark::State& state) {
+    const int64_t windows = state.range(0);
+    Crowd crowd(windows);
     // The updates of a window being dragged, prepared as the channel hands them over.
     std::vector<TReceivedMessage> moves;
     for (int step = 0; step < 64; ++step)
         moves.push_back(UnwrapReceived(Update(1 + step % windows, static_cast<int16_t>(LeftOf(step) + step),
                                               static_cast<int16_t>(TopOf(step) + step), step % 4 == 0)));
-    std::size_t next = 0;
-    for (auto _ : state) {
-        const TReceivedMessage& m = moves[next++ % moves.size()];
-        sml.OnRecvbuffer(m.buffer.data(), m.len);
-        benchmark::DoNotOptimize(surface.rects);
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.counters["shape_rects"] = static_cast<double>(surface.rects);
+    RunUpdates(state, crowd, moves);
 }
 BENCHMARK(BM_SeamlessUpdate)->Arg(10)->Arg(100)->Arg(200);
 
 // A window dragged across the crowded screen: every update moves it a few
 // pixels from where the last one left it (a plain window, then a shaped one).
 void BM_SeamlessDrag(benchmark::State& state) {
-    Host host;
-    Taskbar taskbar;
-    Surface surface;
-    TMsgSml sml(host, TSmlPorts{&taskbar, &surface, nullptr, nullptr});
     const int64_t windows = state.range(0);
-    for (int64_t i = 0; i < windows; ++i) {
-        const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
-        sml.OnRecvbuffer(m.buffer.data(), m.len);
-    }
+    Crowd crowd(windows);
     // There and back again along a diagonal, so the path repeats.
     std::vector<TReceivedMessage> moves;
     for (int step = 0; step < 400; ++step) {
@@ -135,30 +140,16 @@ void BM_SeamlessDrag(benchmark::State& state) {
         moves.push_back(UnwrapReceived(Update(windows / 2 + 1 + step / 200, static_cast<int16_t>(200 + along * 5),
                                               static_cast<int16_t>(100 + along * 3), step >= 200)));
     }
-    std::size_t next = 0;
-    for (auto _ : state) {
-        const TReceivedMessage& m = moves[next++ % moves.size()];
-        sml.OnRecvbuffer(m.buffer.data(), m.len);
-        benchmark::DoNotOptimize(surface.rects);
-    }
-    state.SetItemsProcessed(state.iterations());
-    state.counters["shape_rects"] = static_cast<double>(surface.rects);
+    RunUpdates(state, crowd, moves);
 }
 BENCHMARK(BM_SeamlessDrag)->Arg(10)->Arg(100)->Arg(200);
 
 // The clipping alone, as after a message that changed nothing (Flags 0).
 void BM_SeamlessClipOnly(benchmark::State& state) {
-    Host host;
-    Taskbar taskbar;
-    Surface surface;
-    TMsgSml sml(host, TSmlPorts{&taskbar, &surface, nullptr, nullptr});
-    for (int64_t i = 0; i < state.range(0); ++i) {
-        const TReceivedMessage m = UnwrapReceived(Update(i + 1, LeftOf(i), TopOf(i), i % 4 == 0));
-        sml.OnRecvbuffer(m.buffer.data(), m.len);
-    }
+    Crowd crowd(state.range(0));
     for (auto _ : state) {
-        sml.ReClip();
-        benchmark::DoNotOptimize(surface.rects);
+        crowd.sml.ReClip();
+        benchmark::DoNotOptimize(crowd.surface.rects);
     }
     state.SetItemsProcessed(state.iterations());
 }
