@@ -66,7 +66,7 @@ for round in $(seq "$ROUNDS"); do
   build/bin/bench_launch "BENCH - demo" window "$SETTLE_MS" -- "$PWD/build/bin/kivclient" "$work/bench.kiv" \
     >>"$work/kivclient.txt" || echo "bench: kivclient round $round showed no window" >&2
   build/bin/bench_launch "FreeRDP" frame "$SETTLE_MS" -- /usr/bin/xfreerdp "/v:127.0.0.1:$port" /cert:ignore \
-    /u:demo /p:pw /size:1024x700 /bpp:32 >>"$work/xfreerdp.txt" 2>/dev/null ||
+    /u:demo /p:pw /size:1280x800 /bpp:32 >>"$work/xfreerdp.txt" 2>/dev/null ||
     echo "bench: xfreerdp round $round showed no frame" >&2
 done
 field() { awk -v f="$2" '{ for (i = 1; i < NF; ++i) if ($i == f) print $(i + 1) }' "$1" | median; }
