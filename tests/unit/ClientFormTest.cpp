@@ -4,14 +4,11 @@
 #include "channels/ChannelPayload.h"
 #include "infra/LanguageStyle.h"
 #include "session/ClientForm.h"
-#include "session/RecordingControl.h"
 #include "session/SessionEvents.h"
-#include "support/FakeMachineSettings.h"
+#include "support/ClientFormFakes.h"
 #include "support/ImeFakes.h"
-#include "support/ManualClock.h"
 #include "support/MeterFakes.h"
 #include "support/SessionFakes.h"
-#include "support/TempDir.h"
 
 namespace kiv {
 namespace {
@@ -19,7 +16,7 @@ namespace {
 // The language texts are their own keys, so tests can read which text was shown.
 class KeyLanguage : public ::testing::Environment {};
 
-class ClientForm : public ::testing::Test {
+class ClientForm : public ::testing::Test, protected test::ClientFormFakes {
 protected:
     void SetUp() override {
         std::string text = "[TEXT]\n";
@@ -45,9 +42,7 @@ protected:
     void TearDown() override { SetLanguageStyle(nullptr); }
 
     TfrmClientForm& Start(TCommandLine line = {}) {
-        TClientFormPorts ports{control, view, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
-        ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
-        ports.fingerPrint = [] { return std::string("FP"); };
+        TClientFormPorts ports = Ports(view);
         meterPorts = std::make_unique<TTrafficMeterPorts>(TTrafficMeterPorts{
             clock, test::TickCountOf(clock), &interception, &statusWindow, files.path() / "KivClient.ini"});
         ports.trafficMeter = meterPorts.get();
@@ -90,25 +85,12 @@ protected:
         return texts;
     }
 
-    test::TempDir files;
-    test::ScopedEnv configHome{"XDG_CONFIG_HOME", files.path().string()};
     std::unique_ptr<TLanguageStyle> language;
-    TRecordingControl control;
     test::FakeWindowView view;
-    test::FakeProgressView progress;
-    test::FakeMessageBox box;
-    test::FakePrompt prompt;
-    test::ManualClock clock;
-    test::FakeApplication app;
-    test::FakeMachineSettings machine;
-    test::FakeDesktop desktop;
-    test::FakeHandOver handOver;
-    test::FakeProcesses processes;
     test::FakeInterception interception;
     test::FakeStatusLink statusWindow;
     std::unique_ptr<TTrafficMeterPorts> meterPorts;
     test::FakeImeWindows imeWindows;
-    TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
     std::vector<bool> registrations;  // one per set-up: in its place?
 };

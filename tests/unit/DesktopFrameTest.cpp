@@ -8,7 +8,7 @@
 #include "session/DesktopFrame.h"
 #include "session/RecordingControl.h"
 #include "session/SessionEvents.h"
-#include "support/FakeMachineSettings.h"
+#include "support/ClientFormFakes.h"
 #include "support/FrameFakes.h"
 #include "support/ManualClock.h"
 #include "support/SessionFakes.h"
@@ -192,7 +192,7 @@ TEST_F(DesktopFrame, HotKeyMovesTheWindowBetweenTwoMonitors) {
 }
 
 // The session window with a frame: set up, shell start, the frame's requests.
-class FramedClientForm : public ::testing::Test {
+class FramedClientForm : public ::testing::Test, protected test::ClientFormFakes {
 protected:
     void SetUp() override {
         files.Write("lang.ini", "[TEXT]\nVYNDisconnect=VYNDisconnect\nsInfoCaption=sInfoCaption\n");
@@ -207,8 +207,7 @@ protected:
 
     void Start(int32_t screenFull) {
         record.ScreenFull = screenFull;
-        TClientFormPorts ports{control, window, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
-        ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
+        TClientFormPorts ports = Ports(window);
         ports.frameView = &view;
         ports.hotKey = &keys;
         TClientFormSettings settings;
@@ -232,23 +231,10 @@ protected:
         return sent;
     }
 
-    test::TempDir files;
-    test::ScopedEnv configHome{"XDG_CONFIG_HOME", files.path().string()};
     std::unique_ptr<TLanguageStyle> language;
-    TRecordingControl control;
     test::FakeWindowView window;
     test::FakeFrameView view;
     test::FakeHotKeys keys;
-    test::FakeProgressView progress;
-    test::FakeMessageBox box;
-    test::FakePrompt prompt;
-    test::ManualClock clock;
-    test::FakeApplication app;
-    test::FakeMachineSettings machine;
-    test::FakeDesktop desktop;
-    test::FakeHandOver handOver;
-    test::FakeProcesses processes;
-    TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
 };
 

@@ -4,11 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "session/ClientForm.h"
-#include "session/RecordingControl.h"
 #include "session/SessionEvents.h"
-#include "support/FakeMachineSettings.h"
-#include "support/ManualClock.h"
-#include "support/SessionFakes.h"
+#include "support/ClientFormFakes.h"
 #include "unit/MsgSmlFakes.h"
 
 namespace kiv {
@@ -16,15 +13,13 @@ namespace {
 
 using test::Update;
 
-class SmlInSessionWindow : public ::testing::Test {
+class SmlInSessionWindow : public ::testing::Test, protected test::ClientFormFakes {
 protected:
     TfrmClientForm& Start(int32_t screenFull = 3) {
         record.AppID = "APP0001";
         record.ServerHost = "srv";
         record.ScreenFull = screenFull;
-        TClientFormPorts ports{control, view, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
-        ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
-        ports.fingerPrint = [] { return std::string("FP"); };
+        TClientFormPorts ports = Ports(view);
         ports.taskbarWindows = &taskbar;
         ports.seamlessSurface = &surface;
         form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
@@ -50,22 +45,9 @@ protected:
         return sent;
     }
 
-    test::TempDir files;
-    test::ScopedEnv configHome{"XDG_CONFIG_HOME", files.path().string()};
-    TRecordingControl control;
     test::FakeWindowView view;
-    test::FakeProgressView progress;
-    test::FakeMessageBox box;
-    test::FakePrompt prompt;
-    test::ManualClock clock;
-    test::FakeApplication app;
-    test::FakeMachineSettings machine;
-    test::FakeDesktop desktop;
-    test::FakeHandOver handOver;
-    test::FakeProcesses processes;
     test::FakeTaskbar taskbar;
     test::FakeSurface surface;
-    TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
 };
 

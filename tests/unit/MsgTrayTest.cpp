@@ -11,7 +11,7 @@
 #include "desktop/TrayTooltip.h"
 #include "session/ClientForm.h"
 #include "session/RecordingControl.h"
-#include "support/FakeMachineSettings.h"
+#include "support/ClientFormFakes.h"
 #include "support/ManualClock.h"
 #include "support/SessionFakes.h"
 #include "support/TrayFakes.h"
@@ -237,37 +237,22 @@ TEST_F(MsgTrayTest, AFailedSendRemovesTheFirstIconOfItsWindow) {
 }
 
 // The tray handler inside the session window.
-class TrayInSessionWindow : public ::testing::Test {
+class TrayInSessionWindow : public ::testing::Test, protected test::ClientFormFakes {
 protected:
     void Start(int32_t appTypeMode) {
         record.AppID = "APP0001";
         record.ServerHost = "srv";
         record.AppTypeMode = appTypeMode;
-        TClientFormPorts ports{control, view, progress, box, prompt, clock, app, machine, desktop, handOver, processes};
-        ports.createPortMapper = [this] { return std::make_unique<TRecordingPortMapper>(control.MutableCalls()); };
-        ports.fingerPrint = [] { return std::string("FP"); };
+        TClientFormPorts ports = Ports(view);
         ports.trayIcons = &icons;
         ports.trayIconDecoder = &decoder;
         form = std::make_unique<TfrmClientForm>(ports, record, TClientFormSettings{{}, false, 0, 30000});
         form->SetUp({});
     }
 
-    test::TempDir files;
-    test::ScopedEnv configHome{"XDG_CONFIG_HOME", files.path().string()};
-    TRecordingControl control;
     test::FakeWindowView view;
-    test::FakeProgressView progress;
-    test::FakeMessageBox box;
-    test::FakePrompt prompt;
-    test::ManualClock clock;
-    test::FakeApplication app;
-    test::FakeMachineSettings machine;
-    test::FakeDesktop desktop;
-    test::FakeHandOver handOver;
-    test::FakeProcesses processes;
     FakeTrayIcons icons;
     FakeDecoder decoder;
-    TKIVFile record;
     std::unique_ptr<TfrmClientForm> form;
 };
 
