@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -188,6 +189,54 @@ TEST_F(StepInfoDialogTest, TheDeferredViewBuildsTheDialogOnTheLoopsNextTurnAsItW
     EXPECT_EQ(Part<QLabel>(dialog, "stTxtInfo")->text(), "later");
     emit Part<QPushButton>(dialog, "btnCancel")->clicked();  // hidden in this look: the signal itself
     EXPECT_EQ(asked, 1);
+}
+
+// Hidden for good, the dialog is destroyed a turn later; shown again, it is
+// built as the session last set it, where it was.
+TEST_F(StepInfoDialogTest, TheDeferredViewDropsTheHiddenDialogAndBuildsItAgainAsItWasLeft) {
+    TDeferredProgressView view(nullptr);
+    int asked = 0;
+    view.SetCaption("window", "header");
+    view.ShowDialog();
+    ASSERT_TRUE(WaitUntil([&] { return view.Dialog() && view.Dialog()->isVisible(); }));
+    QPointer<TStepInfoDialog> first = view.Dialog();
+    first->move(first->pos() + QPoint(30, 20));
+    const QPoint place = first->pos();
+
+    // A step hides and shows it at once: the same dialog stays.
+    view.HideDialog();
+    view.ShowDialog();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(view.Dialog(), first.data());
+
+    // Its cancel handler hides it and runs the loop (a question): the dialog lives until the handler returns.
+    view.SetOnCancel([&] {
+        ++asked;
+        view.HideDialog();
+        QCoreApplication::processEvents();
+        EXPECT_NE(view.Dialog(), nullptr);
+    });
+    emit Part<QPushButton>(*first, "btnCancel")->clicked();
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(WaitUntil([&] { return first.isNull(); }));
+    EXPECT_EQ(view.Dialog(), nullptr);
+
+    view.SetStatusText("later");
+    view.SetPosition(60);
+    view.ShowLogonLook();
+    EXPECT_EQ(view.Position(), 60);
+    view.ShowDialog();
+    ASSERT_TRUE(WaitUntil([&] { return view.Dialog() && view.Dialog()->isVisible(); }));
+    TStepInfoDialog& again = *view.Dialog();
+    EXPECT_EQ(again.windowTitle(), "window");
+    EXPECT_EQ(again.Header()->Caption(), "header");
+    EXPECT_EQ(Part<QLabel>(again, "stTxtInfo")->text(), "later");
+    EXPECT_EQ(again.Position(), 60);
+    EXPECT_FALSE(Part<QPushButton>(again, "btnCancel")->isVisible());  // the logon look
+    EXPECT_EQ(again.pos(), place);
+    emit Part<QPushButton>(again, "btnCancel")->clicked();
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(WaitUntil([&] { return view.Dialog() == nullptr; }));
 }
 
 TEST_F(StepInfoDialogTest, PressInTheCaptionStripDragsTheWindowAndPressInTheBodyDoesNot) {

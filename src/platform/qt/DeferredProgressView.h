@@ -3,8 +3,12 @@
 // then a turn of the event loop later: the set-up asks for the dialog just
 // before it starts the connection, so its widgets, its picture and the fonts
 // are made while the connection is under way instead of before it. What the
-// session sets before then is kept and handed to the dialog when it is built.
+// session sets is kept here and handed to the dialog whenever it is built.
+// Once the session has hidden it (the connection is up), the dialog is
+// destroyed a turn later, so its widgets, picture and window store do not stay
+// for the whole session; shown again, it is built again where it was.
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 
 #include <functional>
@@ -27,7 +31,7 @@ public:
     ~TDeferredProgressView() override;
 
     void SetOnCancel(std::function<void()> onCancel);
-    TStepInfoDialog* Dialog() const { return dialog_.get(); }  // none until first shown
+    TStepInfoDialog* Dialog() const { return dialog_.get(); }  // none until shown, none once hidden
 
     void SetCaption(const std::string& windowCaption, const std::string& headerCaption) override;
     void SetCancelCaption(const std::string& caption) override;
@@ -42,6 +46,8 @@ public:
 
 private:
     void Build();
+    void Drop();
+    void PostDrop();
 
     QPointer<QWidget> parent_;
     std::unique_ptr<TStepInfoDialog> dialog_;
@@ -50,10 +56,13 @@ private:
     std::optional<std::string> cancelCaption_;
     std::optional<std::string> banner_;
     std::optional<std::string> status_;
+    std::optional<QPoint> place_;  // where the last dialog was: the next one shows there
     int32_t position_ = 0;
     bool logonLook_ = false;
     bool wanted_ = false;       // shown as far as the session knows
     bool buildPosted_ = false;
+    bool dropPosted_ = false;
+    int inCancel_ = 0;          // the cancel handler runs: its button must outlive it
 };
 
 }  // namespace kiv

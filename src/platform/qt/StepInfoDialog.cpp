@@ -145,6 +145,11 @@ void TStepInfoDialog::CenterOnScreen() {
     move(area.center() - rect().center());
 }
 
+void TStepInfoDialog::PlaceAt(const QPoint& topLeft) {
+    move(topLeft);
+    placed_ = true;
+}
+
 void TStepInfoDialog::ShowDialog() {
     // Centred the first time; afterwards it stays where the user dragged it.
     if (!placed_) {

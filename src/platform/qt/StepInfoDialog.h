@@ -42,6 +42,8 @@ public:
     void Repaint() override;
 
     THeaderPanel* Header() const { return header_; }
+    // Shown there from now on instead of centred (a dialog made again where the last one was).
+    void PlaceAt(const QPoint& topLeft);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
