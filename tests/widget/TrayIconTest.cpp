@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QCursor>
 #include <QImage>
+#include <QImageReader>
 
 #include <cstring>
 
@@ -89,6 +90,33 @@ TEST(IconFileReader, ReadsEveryEntryBitmapOrPngAndPicksTheBestForTheSlot) {
     // Nothing, no icon file, a directory cut short.
     for (const QByteArray& bad : {QByteArray(), QByteArray("not an icon file"), file.left(40)})
         EXPECT_TRUE(TQtIconFileDecoder().DecodeIconFile(Bytes(bad)).empty()) << bad.size() << " bytes";
+}
+
+// A picture read with the format its first bytes tell: that reader alone reads it.
+TEST(IconFileReader, PictureFormatComesFromTheFirstBytes) {
+    QImage square(8, 8, QImage::Format_RGB32);
+    square.fill(Qt::red);
+    const QByteArray icon = IconFile({{16, BitmapEntry(16, 0xFFFF0000)}});
+    for (const char* format : {"png", "bmp", "jpeg", "gif", "ico"}) {
+        QBuffer device;
+        device.open(QIODevice::ReadWrite);
+        if (std::strcmp(format, "gif") == 0) device.write("GIF89a\x08\0\x08\0");  // Qt writes none
+        else if (std::strcmp(format, "ico") == 0) device.write(icon);
+        else ASSERT_TRUE(square.save(&device, format)) << format;
+        device.seek(0);
+        EXPECT_EQ(PictureFormat(device), QByteArray(format));
+        EXPECT_EQ(device.pos(), 0) << "the bytes are peeked, not taken";
+        if (std::strcmp(format, "gif") == 0) continue;
+        QImageReader reader(&device, PictureFormat(device));
+        reader.setAutoDetectImageFormat(false);
+        EXPECT_FALSE(reader.read().isNull()) << format;
+    }
+    for (const QByteArray& other : {QByteArray(), QByteArray("B"), QByteArray("<svg/>"), QByteArray("\0\0\2\0", 4)}) {
+        QBuffer device;
+        device.setData(other);
+        device.open(QIODevice::ReadOnly);
+        EXPECT_TRUE(PictureFormat(device).isEmpty()) << other.toHex().constData();
+    }
 }
 
 TEST(FallbackTrayIcon, EachActivationIsADownAndAnUpOfItsButtonAtThePointer) {

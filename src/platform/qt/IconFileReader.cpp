@@ -15,6 +15,16 @@ int Side(const QImage& image) { return std::min(image.width(), image.height()); 
 
 }  // namespace
 
+QByteArray PictureFormat(QIODevice& device) {
+    const QByteArray head = device.peek(4);
+    if (head.startsWith("\x89PNG")) return "png";
+    if (head.startsWith("BM")) return "bmp";
+    if (head.startsWith("\xff\xd8\xff")) return "jpeg";
+    if (head.startsWith("GIF8")) return "gif";
+    if (head == QByteArray("\0\0\1\0", 4)) return "ico";
+    return {};
+}
+
 std::vector<QImage> ReadIconFile(QIODevice& device) {
     std::vector<QImage> images;
     QImageReader reader(&device, "ico");

@@ -3,6 +3,7 @@
 // (bitmaps of every depth with their masks, and PNG images), in file order.
 // The tray icons and the program's own icon take the image that best fits the
 // place they are drawn in.
+#include <QByteArray>
 #include <QImage>
 
 #include <cstdint>
@@ -19,6 +20,12 @@ namespace kiv {
 // entries, but only the first few dozen are worth reading.
 inline constexpr int kMaxIconFileImages = 64;
 inline constexpr int kMaxIconFileSide = 256;
+
+// The format of a picture file as Qt's readers name it ("png", "bmp", "jpeg",
+// "gif", "ico"), told by its first bytes; empty when they are none of these.
+// Read with its format, Qt loads only the reader it needs instead of every
+// image plug-in to ask each whether it knows the file.
+QByteArray PictureFormat(QIODevice& device);
 
 // The images as ARGB32; empty when the bytes are no icon file Qt can read.
 std::vector<QImage> ReadIconFile(QIODevice& device);

@@ -1,6 +1,8 @@
 #include "platform/qt/StepInfoDialog.h"
 
+#include <QFile>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QProgressBar>
@@ -11,6 +13,7 @@
 
 #include "platform/qt/DialogFont.h"
 #include "platform/qt/HeaderPanel.h"
+#include "platform/qt/IconFileReader.h"
 #include "platform/qt/MessageGlyphs.h"
 
 namespace kiv {
@@ -113,8 +116,16 @@ void TStepInfoDialog::SetCancelCaption(const std::string& caption) {
 
 void TStepInfoDialog::SetBanner(const std::string& picturePath) {
     // A missing or unreadable picture leaves the white panel.
+    // Read with the format its first bytes tell, so only that reader is loaded.
     QPixmap picture;
-    if (!picturePath.empty()) picture.load(FromUtf8(picturePath));
+    QFile file(FromUtf8(picturePath));
+    if (!picturePath.empty() && file.open(QIODevice::ReadOnly)) {
+        const QByteArray format = PictureFormat(file);
+        QImageReader reader(&file, format);
+        // Otherwise every plug-in is still asked whether it reads this format better.
+        if (!format.isEmpty()) reader.setAutoDetectImageFormat(false);
+        picture = QPixmap::fromImage(reader.read());
+    }
     banner_->setPixmap(picture);
 }
 
