@@ -3,15 +3,13 @@
 // OpenCC's character dictionaries (no phrases: a character keeps its place and
 // its count, as the code-page conversion expects). Where the dictionaries cannot
 // be loaded the text passes unchanged, and the "Main" log says why once.
+// OpenCC itself is loaded with the first map made (a module of ours beside the
+// program, `infra/opencc/`), not at the program's start.
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace opencc {
-class Converter;
-}
 
 namespace kiv {
 
@@ -33,7 +31,7 @@ public:
 private:
     void Unusable(const char* why);
 
-    std::shared_ptr<opencc::Converter> converter_;
+    void* converter_ = nullptr;  // the module's
 };
 
 // The process's maps for the code-page conversion: simplified to traditional in

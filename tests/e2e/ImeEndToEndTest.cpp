@@ -75,6 +75,7 @@ protected:
         fs::create_directories(program);
         fs::copy_file(KIVCLIENT_PATH, program / "kivclient");
         fs::copy_file(built / "Resource.ini", program / "Resource.ini");
+        fs::copy_file(built / "libkiv-opencc.so", program / "libkiv-opencc.so");  // the code pages' Chinese maps
         fs::copy(built / "Language", program / "Language", fs::copy_options::recursive);
         fs::copy(built / "Images", program / "Images", fs::copy_options::recursive);
         harness.Dir().Write("program/KivClient.ini", localIni);

@@ -131,6 +131,8 @@ std::filesystem::path ClientSessionHarness::ClientCopy(const std::string& localI
     fs::create_directories(program);
     fs::copy_file(client, program / "kivclient", fs::copy_options::overwrite_existing);
     fs::copy_file(built / "Resource.ini", program / "Resource.ini", fs::copy_options::overwrite_existing);
+    // The program's companion module, as the installed tree has it beside the program.
+    fs::copy_file(built / "libkiv-opencc.so", program / "libkiv-opencc.so", fs::copy_options::overwrite_existing);
     for (const char* folder : {"Language", "Images"})
         fs::copy(built / folder, program / folder, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     dir_.Write("program/KivClient.ini", localIni);
