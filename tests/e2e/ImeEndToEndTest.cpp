@@ -75,7 +75,8 @@ protected:
         fs::create_directories(program);
         fs::copy_file(KIVCLIENT_PATH, program / "kivclient");
         fs::copy_file(built / "Resource.ini", program / "Resource.ini");
-        fs::copy_file(built / "libkiv-opencc.so", program / "libkiv-opencc.so");  // the code pages' Chinese maps
+        // The code pages' Chinese maps; without it the text passes unmapped.
+        if (withChineseMaps) fs::copy_file(built / "libkiv-opencc.so", program / "libkiv-opencc.so");
         fs::copy(built / "Language", program / "Language", fs::copy_options::recursive);
         fs::copy(built / "Images", program / "Images", fs::copy_options::recursive);
         harness.Dir().Write("program/KivClient.ini", localIni);
@@ -170,17 +171,20 @@ protected:
     std::map<std::string, std::string> env;
     std::unique_ptr<test::ChildProcess> bus, inputMethod, client;
     int port = 0;
+    bool withChineseMaps = true;
 };
 
 struct TConversionRun {
     const char* localIni;
     const char* firstText;   // 中文 as the server receives it
     const char* secondText;  // 测试
+    bool withChineseMaps = true;
 };
 
 class ImeConversionEndToEnd : public ImeEndToEnd, public ::testing::WithParamInterface<TConversionRun> {};
 
 TEST_P(ImeConversionEndToEnd, ComposedTextReachesTheServerAtItsCaret) {
+    withChineseMaps = GetParam().withChineseMaps;
     Start({"--caret"}, GetParam().localIni);
     Xdotool({"type", "--delay", "40", "zhongwen"});
     EXPECT_TRUE(CompositionAtTheCaret());
@@ -206,7 +210,9 @@ TEST_P(ImeConversionEndToEnd, ComposedTextReachesTheServerAtItsCaret) {
 INSTANTIATE_TEST_SUITE_P(
     CodeConversion, ImeConversionEndToEnd,
     ::testing::Values(TConversionRun{"", "D6D0CEC4", "B2E2CAD4"},
-                      TConversionRun{"[Local Property]\nCodeConversion=1\n", "A4A4A4E5", "B4FAB8D5"}));
+                      TConversionRun{"[Local Property]\nCodeConversion=1\n", "A4A4A4E5", "B4FAB8D5"},
+                      // The maps' module missing: the session goes on, simplified characters BIG5 lacks become '?'.
+                      TConversionRun{"[Local Property]\nCodeConversion=1\n", "A4A4A4E5", "3F3F", false}));
 
 TEST_F(ImeEndToEnd, APasswordFieldGetsPlainKeysOnly) {
     Start({"--caret-flags", "0x20", "--ask-address"}, "");
